@@ -1,0 +1,63 @@
+// Kernel objects: named mutexes and semaphores (per user, gone with the processes that
+// hold them), events, threads and waits. Every wait of this layer keeps handling the
+// messages other threads send to the waiting thread's windows, so a worker's
+// SendMessage to a thread that is waiting for that worker can't deadlock.
+#pragma once
+
+#include "platform/types.h"
+
+#include <cstddef>
+
+constexpr DWORD INFINITE = 0xFFFFFFFF;
+constexpr DWORD WAIT_OBJECT_0 = 0;
+constexpr DWORD WAIT_TIMEOUT = 258;
+constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+
+constexpr DWORD CREATE_SUSPENDED = 0x4;
+constexpr int THREAD_PRIORITY_IDLE = -15;
+constexpr int THREAD_PRIORITY_NORMAL = 0;
+
+using LPTHREAD_START_ROUTINE = DWORD (*)(void* param);
+
+// Named mutex; the name is per user. When it already exists, the handle is still
+// returned and GetLastError gives ERROR_ALREADY_EXISTS. initialOwner is accepted for
+// the signature; ownership is the handle's lifetime.
+HANDLE CreateMutexA(void* attributes, BOOL initialOwner, const char* name);
+BOOL ReleaseMutex(HANDLE mutex);
+
+// Named (or unnamed when name is null) counting semaphore shared between processes of
+// the same user. Exists while a process holds a handle to it.
+HANDLE CreateSemaphoreA(void* attributes, LONG initial, LONG maximum, const char* name);
+// Null when no process holds the named semaphore.
+HANDLE OpenSemaphoreA(DWORD access, BOOL inherit, const char* name);
+BOOL ReleaseSemaphore(HANDLE semaphore, LONG count, LONG* previous);
+constexpr DWORD SEMAPHORE_ALL_ACCESS = 0x1F0003;
+
+// Events (unnamed, in-process).
+HANDLE CreateEventA(void* attributes, BOOL manualReset, BOOL initialState, const char* name);
+BOOL SetEvent(HANDLE event);
+BOOL ResetEvent(HANDLE event);
+
+// Threads. A thread created with CREATE_SUSPENDED runs only after ResumeThread.
+// SuspendThread is allowed on the calling thread only (the way the driver's workers
+// park themselves); it returns the previous suspend count, or (DWORD)-1 otherwise.
+HANDLE CreateThread(void* attributes, std::size_t stackSize, LPTHREAD_START_ROUTINE start,
+                    void* param, DWORD flags, DWORD* threadId);
+DWORD ResumeThread(HANDLE thread);
+DWORD SuspendThread(HANDLE thread);
+HANDLE GetCurrentThread();
+DWORD GetCurrentThreadId();
+BOOL SetThreadPriority(HANDLE thread, int priority);
+int GetThreadPriority(HANDLE thread);
+BOOL GetExitCodeThread(HANDLE thread, DWORD* code);
+constexpr DWORD STILL_ACTIVE = 259;
+
+// Waits for an event, semaphore, mutex or thread. Serves sent messages while waiting.
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+BOOL CloseHandle(HANDLE object);
+void Sleep(DWORD milliseconds);
+DWORD GetTickCount();
+
+// Ends the process at once with the code (no clean-up).
+[[noreturn]] void TerminateProcess(HANDLE process, UINT code);
+HANDLE GetCurrentProcess();
