@@ -32,8 +32,11 @@ void UnregisterObject(KernelObject* object);
 // Called when an object becomes signalled and when a message is sent to a thread.
 void WakeWaiters();
 
-// Provided by the message side: runs the messages other threads have sent to the calling
-// thread's windows. Returns true when at least one ran.
+// The message side installs the function that runs the messages other threads have sent
+// to the calling thread's windows (true when at least one ran). Until it does, waits have
+// no messages to serve.
+using SentMessageServer = bool (*)();
+void SetSentMessageServer(SentMessageServer server);
 bool ServeSentMessages();
 
 // The generic wait: serves sent messages, tries the object, sleeps until woken, polled
