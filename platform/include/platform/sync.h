@@ -19,17 +19,29 @@ constexpr int THREAD_PRIORITY_NORMAL = 0;
 
 using LPTHREAD_START_ROUTINE = DWORD (*)(void* param);
 
-// Named mutex; the name is per user. When it already exists, the handle is still
-// returned and GetLastError gives ERROR_ALREADY_EXISTS. initialOwner is accepted for
-// the signature; ownership is the handle's lifetime.
+constexpr DWORD ERROR_NOT_OWNER = 288;
+constexpr DWORD ERROR_TOO_MANY_POSTS = 298;
+constexpr DWORD SYNCHRONIZE = 0x00100000;
+constexpr DWORD MUTEX_ALL_ACCESS = 0x1F0001;
+constexpr DWORD SEMAPHORE_MODIFY_STATE = 0x0002;
+
+// Named mutex; the name is per user. It exists while some process holds a handle to it
+// (a killed process's handles go with it). When it already exists, the handle is still
+// returned and GetLastError gives ERROR_ALREADY_EXISTS. A wait takes ownership (recursive
+// for the owning thread, exclusive across processes); initialOwner takes it at once when
+// the call creates the mutex. A null name gives a mutex of this process only.
 HANDLE CreateMutexA(void* attributes, BOOL initialOwner, const char* name);
+// Null (ERROR_FILE_NOT_FOUND) when no process holds the named mutex.
+HANDLE OpenMutexA(DWORD access, BOOL inherit, const char* name);
+// FALSE with ERROR_NOT_OWNER when the calling thread doesn't own the mutex.
 BOOL ReleaseMutex(HANDLE mutex);
 
 // Named (or unnamed when name is null) counting semaphore shared between processes of
 // the same user. Exists while a process holds a handle to it.
 HANDLE CreateSemaphoreA(void* attributes, LONG initial, LONG maximum, const char* name);
-// Null when no process holds the named semaphore.
+// Null (ERROR_FILE_NOT_FOUND) when no process holds the named semaphore.
 HANDLE OpenSemaphoreA(DWORD access, BOOL inherit, const char* name);
+// FALSE with ERROR_TOO_MANY_POSTS when the count would pass the maximum.
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG count, LONG* previous);
 constexpr DWORD SEMAPHORE_ALL_ACCESS = 0x1F0003;
 
