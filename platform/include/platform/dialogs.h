@@ -17,8 +17,12 @@ constexpr UINT MB_ICONERROR = 0x10;
 constexpr UINT MB_ICONQUESTION = 0x20;
 constexpr UINT MB_ICONWARNING = 0x30;
 constexpr UINT MB_ICONINFORMATION = 0x40;
+constexpr UINT MB_DEFBUTTON1 = 0x000;
+constexpr UINT MB_DEFBUTTON2 = 0x100;
+constexpr UINT MB_DEFBUTTON3 = 0x200;
 constexpr UINT MB_TYPEMASK = 0xF;
 constexpr UINT MB_ICONMASK = 0xF0;
+constexpr UINT MB_DEFMASK = 0xF00;
 
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
@@ -28,6 +32,9 @@ constexpr int IDIGNORE = 5;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
 
+// Returns the id of the chosen button (IDOK ...). With an answerer installed, the answerer
+// decides, on the calling thread. Without a GUI and without an answerer the box is
+// written to stderr and the default button's id is returned.
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
 
 namespace platform {

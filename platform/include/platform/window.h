@@ -35,6 +35,9 @@ constexpr DWORD WS_BORDER = 0x00800000;
 constexpr int GWLP_WNDPROC = -4;
 constexpr int GWLP_USERDATA = -21;
 
+// Parent of message-only windows.
+inline const HWND HWND_MESSAGE = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-3));
+
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOW = 5;
 
@@ -44,10 +47,14 @@ HWND RegisterHostWindow(QWidget* widget, WNDPROC proc = nullptr);
 QWidget* WidgetFromHandle(HWND hwnd);
 
 // Only the class "STATIC" is known. Child windows need a parent; the widget is created
-// on the calling thread, which must be the GUI thread.
+// on the calling thread, which must be the GUI thread. With the parent HWND_MESSAGE the
+// window is message-only: no widget, owned by the calling thread (any thread), which
+// handles its messages in waits (sent) and in PumpThreadMessages (posted).
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* text, DWORD style, int x,
                      int y, int width, int height, HWND parent, void* menu, HINSTANCE instance,
                      void* param);
+// Owner thread only. A "STATIC" window's widget is deleted; a host widget stays with the
+// host and only its handle (and its child windows) go.
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 // The parent window; null for a top-level window.
