@@ -1,0 +1,46 @@
+// TLZW: expands one LZW-compressed TIFF strip (codes of 9 to 12 bits, most significant
+// bit first, the code width growing one code early).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace rasterkit {
+
+class TLZW {
+public:
+    static constexpr uint32_t kClear = 256;
+    static constexpr uint32_t kEndOfInformation = 257;
+    static constexpr uint32_t kTableSize = 4096;
+
+    // Expands the strip into output and returns the number of bytes written. Expansion
+    // stops at End of information, at the end of the input, when the output is full and
+    // at a code beyond the next free one (damaged data); the bytes after the returned
+    // count are left as they were.
+    size_t decode(std::span<const uint8_t> strip, std::span<uint8_t> output);
+
+private:
+    // A string of the table. Every string is a run of bytes already written to the
+    // output (the previous code's string followed by the first byte of the code after
+    // it), so an entry only records where that run is.
+    struct Entry {
+        uint32_t offset = 0;
+        uint32_t length = 0;
+    };
+
+    void resetTable();
+    bool readCode(uint32_t& code);
+    void addEntry(uint32_t offset, uint32_t length);
+
+    std::array<Entry, kTableSize> table_{};
+    std::span<const uint8_t> input_;
+    size_t inputPosition_ = 0;
+    uint64_t bitBuffer_ = 0;
+    uint32_t bitsUnread_ = 0;
+    uint32_t codeWidth_ = 9;
+    uint32_t lastAssigned_ = kEndOfInformation;
+};
+
+} // namespace rasterkit

@@ -1,0 +1,189 @@
+#include "TIFFBMP.h"
+
+#include "Limits.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace rasterkit {
+namespace {
+
+enum Photometric : uint16_t { WhiteIsZero = 0, BlackIsZero = 1, Palette = 3 };
+enum CompressionKind : uint16_t { Uncompressed = 1, Lzw = 5 };
+constexpr size_t kPaletteEntries = 256;
+
+bool fits(std::span<const uint8_t> s, uint64_t pos, uint64_t length) {
+    return pos <= s.size() && length <= s.size() - pos;
+}
+
+// A 16-bit colour map value shown as 8 bits: round(sqrt(c + 1)) - 1.
+uint8_t mapValue(uint16_t c) {
+    return static_cast<uint8_t>(std::lround(std::sqrt(static_cast<double>(c) + 1.0)) - 1);
+}
+
+} // namespace
+
+bool TTIFFBitMap::fail(std::string_view why) {
+    problem_ = why;
+    samples_.reset();
+    width_ = height_ = 0;
+    return false;
+}
+
+void TTIFFBitMap::setGrey(uint32_t sample, uint8_t grey) {
+    std::memset(colours_.data() + 3 * sample, grey, 3);
+}
+
+bool TTIFFBitMap::chooseColourTable(const TIFD& ifd) {
+    const uint16_t pm = ifd.photometricInterpretation;
+    const uint16_t spp = ifd.samplesPerPixel;
+    const uint16_t bps = ifd.bitsPerSample;
+    if (spp == 1 && bps == 1) {
+        blackSample_ = pm == WhiteIsZero ? 1 : 0;
+        setGrey(blackSample_, 0);
+        setGrey(1 - blackSample_, 255);
+        return true;
+    }
+    if (spp == 1 && bps == 4 && (pm == WhiteIsZero || pm == BlackIsZero)) {
+        for (uint32_t v = 0; v < 16; ++v)
+            setGrey(v, static_cast<uint8_t>(pm == WhiteIsZero ? 255 - 16 * v : 16 * v + 15));
+        return true;
+    }
+    if (spp == 1 && bps == 8 && (pm == WhiteIsZero || pm == BlackIsZero)) {
+        for (uint32_t v = 0; v < 256; ++v)
+            setGrey(v, static_cast<uint8_t>(pm == WhiteIsZero ? 255 - v : v));
+        return true;
+    }
+    if (spp == 1 && bps == 8 && pm == Palette) {
+        const auto& map = ifd.colorMap;
+        if (!ifd.colorMapRead || map.size() < 3 * kPaletteEntries)
+            return fail("palette picture without a full colour map");
+        for (size_t v = 0; v < kPaletteEntries; ++v) {
+            colours_[3 * v] = mapValue(map[2 * kPaletteEntries + v]);
+            colours_[3 * v + 1] = mapValue(map[kPaletteEntries + v]);
+            colours_[3 * v + 2] = mapValue(map[v]);
+        }
+        return true;
+    }
+    if ((spp == 3 || spp == 4) && bps == 8) return true; // red, green, blue (+ one not shown)
+    return fail("unsupported sample layout");
+}
+
+bool TTIFFBitMap::load(std::span<const uint8_t> stream) {
+    problem_ = {};
+    samples_.reset();
+    width_ = height_ = 0;
+    const TIFD ifd(stream);
+    if (!ifd.valid()) return fail(ifd.problem());
+    if (ifd.width == 0 || ifd.height == 0) return fail("picture without width or height");
+    if (ifd.mixedBitsPerSample) return fail("samples of different bit depths");
+    if (ifd.planarConfiguration != 1 && ifd.samplesPerPixel > 1)
+        return fail("separate sample planes");
+    if (!chooseColourTable(ifd)) return false;
+    if (!withinPixelLimit(ifd.width, ifd.height)) return fail("picture above the pixel limit");
+    if (ifd.compression == Lzw && ifd.horizontalDifferencing && ifd.bitsPerSample < 8)
+        return fail("horizontal differencing of samples below 8 bits");
+    width_ = ifd.width;
+    height_ = ifd.height;
+    bitsPerPixel_ = ifd.bitsPerPixel;
+    rowBytes_ = (size_t{width_} * bitsPerPixel_ + 7) / 8;
+    // calloc: rows no strip produces hold sample 0, and untouched pages cost nothing.
+    samples_.reset(static_cast<uint8_t*>(std::calloc(size_t{height_} * rowBytes_, 1)));
+    if (!samples_) return fail("out of memory");
+    if (ifd.compression != Uncompressed && ifd.compression != Lzw) return true;
+    return readStrips(stream, ifd);
+}
+
+// Strip i holds rows i x rows per strip on, the last one up to the picture's end.
+// Strips past the picture are ignored; rows that no strip covers keep sample 0.
+bool TTIFFBitMap::readStrips(std::span<const uint8_t> stream, const TIFD& ifd) {
+    const uint32_t needed = (height_ + ifd.rowsPerStrip - 1) / ifd.rowsPerStrip;
+    const uint32_t strips = std::min<uint32_t>(ifd.stripCount, needed);
+    for (uint32_t i = 0; i < strips; ++i)
+        if (!readStrip(stream, ifd, i)) return false;
+    return true;
+}
+
+bool TTIFFBitMap::readStrip(std::span<const uint8_t> stream, const TIFD& ifd, uint32_t strip) {
+    const uint32_t firstRow = strip * ifd.rowsPerStrip;
+    const uint32_t rows = std::min<uint32_t>(ifd.rowsPerStrip, height_ - firstRow);
+    const size_t length = rows * rowBytes_;
+    uint8_t* const target = samples_.get() + firstRow * rowBytes_;
+    const uint32_t offset = ifd.stripOffsets[strip];
+    if (ifd.compression == Uncompressed) {
+        if (!fits(stream, offset, length)) return fail("strip outside the file image");
+        std::memcpy(target, stream.data() + offset, length);
+        return true;
+    }
+    if (strip >= ifd.stripByteCounts.size()) return fail("LZW strip without a byte count");
+    const uint32_t count = ifd.stripByteCounts[strip];
+    if (!fits(stream, offset, count)) return fail("strip outside the file image");
+    const size_t produced = lzw_.decode(stream.subspan(offset, count), {target, length});
+    // Rows the strip did not reach hold zeros, which differencing leaves as they are.
+    if (ifd.horizontalDifferencing)
+        undoDifferencing(target, (produced + rowBytes_ - 1) / rowBytes_);
+    return true;
+}
+
+void TTIFFBitMap::undoDifferencing(uint8_t* firstRow, size_t rows) const {
+    const size_t stride = bitsPerPixel_ / 8;
+    const size_t bytes = size_t{width_} * stride;
+    for (size_t r = 0; r < rows; ++r) {
+        uint8_t* row = firstRow + r * rowBytes_;
+        for (size_t j = stride; j < bytes; ++j)
+            row[j] = static_cast<uint8_t>(row[j] + row[j - stride]);
+    }
+}
+
+namespace {
+
+template <typename SampleOf>
+void convertIndexed(const uint8_t* row, std::span<const uint32_t> columns, const uint8_t* colours,
+                    uint8_t* bgr, SampleOf sampleOf) {
+    for (const uint32_t c : columns) {
+        const uint8_t* colour = colours + 3 * sampleOf(row, c);
+        bgr[0] = colour[0];
+        bgr[1] = colour[1];
+        bgr[2] = colour[2];
+        bgr += 3;
+    }
+}
+
+void convertRgb(const uint8_t* row, std::span<const uint32_t> columns, size_t stride,
+                uint8_t* bgr) {
+    for (const uint32_t c : columns) {
+        const uint8_t* p = row + c * stride;
+        bgr[0] = p[2];
+        bgr[1] = p[1];
+        bgr[2] = p[0];
+        bgr += 3;
+    }
+}
+
+} // namespace
+
+void TTIFFBitMap::convertRow(uint32_t y, std::span<const uint32_t> columns, uint8_t* bgr) const {
+    const uint8_t* r = row(y);
+    const uint8_t* colours = colours_.data();
+    switch (bitsPerPixel_) {
+    case 1:
+        convertIndexed(r, columns, colours, bgr, [](const uint8_t* p, uint32_t c) {
+            return (p[c >> 3] >> (7 - (c & 7))) & 1;
+        });
+        break;
+    case 4:
+        convertIndexed(r, columns, colours, bgr, [](const uint8_t* p, uint32_t c) {
+            return (p[c >> 1] >> ((c & 1) ? 0 : 4)) & 15;
+        });
+        break;
+    case 8:
+        convertIndexed(r, columns, colours, bgr, [](const uint8_t* p, uint32_t c) { return p[c]; });
+        break;
+    default:
+        convertRgb(r, columns, bitsPerPixel_ / 8, bgr);
+        break;
+    }
+}
+
+} // namespace rasterkit
