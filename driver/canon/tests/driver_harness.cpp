@@ -53,7 +53,7 @@ DriverHarness::DriverHarness(const std::string& scenario, const std::string& mod
     setenv("XDG_DATA_HOME", root_.c_str(), 1);
     dataFolder_ = root_ + "/Quorvel/Lumetta Capture";
     fs::create_directories(dataFolder_);
-    platform::SetProgramFolderForTests(CAPDECK_BIN_DIR "/");
+    platform::SetProgramFolderForTests(LENSPORT_PROGRAM_FOLDER);
     Application();
 
     hostWidget_ = std::make_unique<QWidget>();

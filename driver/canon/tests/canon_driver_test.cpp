@@ -1,0 +1,468 @@
+// The built Canon driver, loaded and driven through its exports as the host does.
+#include "driver_harness.h"
+
+#include "platform/dialogs.h"
+#include "platform/gdi.h"
+#include "platform/profile.h"
+#include "platform/usb.h"
+#include "platform/window.h"
+#include "prsdk/prsdk_control.h"
+
+#include <QImage>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <dirent.h>
+#include <regex>
+
+namespace drivertest {
+namespace {
+
+const char* const kOneCamera = "[camera]\nmodel = PowerShot A80\n";
+const char* const kTwoCameras =
+    "[camera]\nmodel = PowerShot S 70, Black\n[camera]\nmodel = PowerShot G5\n";
+const char* const kNoCamera = "[sdk]\nframe_interval_ms = 30\n";
+
+std::string Profile(const std::string& file, const char* section, const char* key) {
+    return platform::ProfileString(file, section, key, "<missing>");
+}
+
+PrsimCameraState CameraState(uint32_t camera) {
+    PrsimCameraState state{};
+    PRSIM_GetCameraState(camera, &state);
+    return state;
+}
+
+int TaskCount() {
+    int count = 0;
+    DIR* dir = opendir("/proc/self/task");
+    while (dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] != '.') ++count;
+    }
+    closedir(dir);
+    return count;
+}
+
+// ---- Without a camera object -----------------------------------------------------------
+
+TEST(CanonDriverExports, AnswersFixedValuesWithoutAnObject) {
+    DriverHarness h(kOneCamera);
+    ASSERT_TRUE(h.Loaded());
+    const DriverExports& d = h.Driver();
+    EXPECT_EQ(d.GetParameter("ZoomPos", 1234), 1234);
+    EXPECT_EQ(d.EnumParameterValues("Camera", h.LmdhostIni().c_str(), "Camera_items"), 0);
+    EXPECT_EQ(d.CameraRelease("/tmp/x_", h.HostWindow()), -1);
+    EXPECT_EQ(d.SetApplicationParameter("FrameChecked", 1), 0);
+    EXPECT_EQ(d.CameraIsOnline(), 0);
+    d.SetParameter("AvValue", 1);
+    d.SetParameterDirect("AvValue", "25");
+    d.CameraUpdate();
+    d.CameraStartPreview();
+    d.CameraStopPreview();
+    d.DestroyModuleWindow();
+    EXPECT_EQ(Profile(h.LmdhostIni(), "Camera_items", "CommaText"), "<missing>");
+}
+
+TEST(CanonDriverExports, DriverInfoKeepsItsByteLayout) {
+    DriverHarness h(kOneCamera);
+    unsigned char record[164 + 16];
+    std::memset(record, 0xCC, sizeof record);
+    const int32_t length = h.Driver().GetLMDInfo(reinterpret_cast<lensport::DriverInfo*>(record));
+    EXPECT_EQ(length, 15);
+    EXPECT_STREQ(reinterpret_cast<char*>(record), "Driver for Canon Digital Cameras (PsReSDK)");
+    for (int i = static_cast<int>(std::strlen(reinterpret_cast<char*>(record))); i < 100; ++i) {
+        EXPECT_EQ(record[i], 0) << "description padding at " << i;
+    }
+    int32_t kind = 0;
+    std::memcpy(&kind, record + 100, 4);
+    EXPECT_EQ(kind, 100);
+    for (int i = 104; i < 114; ++i)
+        EXPECT_EQ(record[i], 0) << "reserved byte " << i;
+    EXPECT_STREQ(reinterpret_cast<char*>(record + 114), " (Canon PR-SDK)");
+    for (int i = 114 + 15; i < 164; ++i)
+        EXPECT_EQ(record[i], 0) << "short name padding " << i;
+    for (int i = 164; i < 180; ++i)
+        EXPECT_EQ(record[i], 0xCC) << "written past the record";
+}
+
+TEST(CanonDriverExports, CameraListNumbersCamerasFrom25500AndKeepsTheirNames) {
+    DriverHarness h(kTwoCameras);
+    const lensport::CameraList* list = h.Driver().GenerateCameraList();
+    ASSERT_NE(list, nullptr);
+    ASSERT_NE(list->first, nullptr);
+    ASSERT_EQ(list->last - list->first, 2);
+    EXPECT_GE(list->end, list->last);
+    EXPECT_STREQ(list->first[0].name, "PowerShot S 70, Black");
+    EXPECT_EQ(list->first[0].id, 25500);
+    EXPECT_STREQ(list->first[1].name, "PowerShot G5");
+    EXPECT_EQ(list->first[1].id, 25501);
+    // The name field is zero-padded to its end.
+    for (std::size_t i = std::strlen(list->first[1].name); i < 100; ++i) {
+        EXPECT_EQ(list->first[1].name[i], 0);
+    }
+    // A second call rebuilds the list in place of the first.
+    const lensport::CameraList* again = h.Driver().GenerateCameraList();
+    EXPECT_EQ(again->last - again->first, 2);
+}
+
+TEST(CanonDriverExports, CameraListIsEmptyWithoutACamera) {
+    DriverHarness h(kNoCamera);
+    const lensport::CameraList* list = h.Driver().GenerateCameraList();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->first, list->last);
+}
+
+// ---- Building the object ----------------------------------------------------------------
+
+TEST(CanonDriverBuild, NoCameraIsLoggedAndRecordedForTheHost) {
+    DriverHarness h(kNoCamera);
+    HWND window = h.Create();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(GetParent(window), h.PanelWindow());
+    const std::vector<std::string> lines = h.LogLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(std::regex_match(
+        lines[0], std::regex(R"(LMDE:\d\d/\d\d/\d\d \d\d:\d\d:\d\d:ErrorCode1:0x00000000)")))
+        << lines[0];
+    EXPECT_EQ(Profile(h.HostIni(), "LibError", "InitError"), "ErrorCode1:0x00000000");
+
+    // An object without a camera: every call returns at once with the fixed answers.
+    const DriverExports& d = h.Driver();
+    EXPECT_EQ(d.GetParameter("ZoomPos", 77), 0);
+    EXPECT_EQ(d.EnumParameterValues("Camera", h.LmdhostIni().c_str(), "Camera_items"), -1);
+    EXPECT_EQ(d.SetApplicationParameter("FrameChecked", 1), 0);
+    EXPECT_EQ(d.SetApplicationParameter("NoSuchName", 1), 0);
+    EXPECT_EQ(d.CameraIsOnline(), 0);
+    d.CameraUpdate();
+    EXPECT_EQ(h.LogLines().size(), 1u);
+}
+
+TEST(CanonDriverBuild, AFailingSdkCallIsLoggedWithItsCode) {
+    DriverHarness h(kOneCamera);
+    PRSIM_FailNextCall("PR_ConnectCamera", 0x80000003u);
+    ASSERT_NE(h.Create(), nullptr);
+    EXPECT_EQ(Profile(h.HostIni(), "LibError", "InitError"), "ErrorCode1:0x80000003");
+    ASSERT_EQ(h.LogLines().size(), 1u);
+    EXPECT_NE(h.LogLines()[0].find(":ErrorCode1:0x80000003"), std::string::npos);
+}
+
+TEST(CanonDriverBuild, LoadCameraChoosesTheDeviceAndFallsBackToTheFirst) {
+    struct Case {
+        const char* loadCamera;
+        uint32_t opened;
+    };
+    for (const Case& c : {Case{"1", 1}, Case{"2", 0}, Case{"0", 0}, Case{"-5", 0}}) {
+        DriverHarness h(kTwoCameras);
+        platform::WriteProfileString(h.LmdhostIni(), "ActiveCamera", "LoadCamera", c.loadCamera);
+        ASSERT_NE(h.Create(), nullptr);
+        EXPECT_EQ(CameraState(c.opened).connectedObjects, 1) << "LoadCamera " << c.loadCamera;
+        EXPECT_EQ(CameraState(1 - c.opened).connectedObjects, 0) << "LoadCamera " << c.loadCamera;
+        EXPECT_EQ(h.Driver().CameraIsOnline(), 1);
+        EXPECT_EQ(h.ErrorsLog(), "");
+    }
+}
+
+TEST(CanonDriverBuild, SecondCreateEndsTheFirstObjectButKeepsItsWindow) {
+    DriverHarness h(kOneCamera);
+    HWND first = h.Create();
+    ASSERT_NE(first, nullptr);
+    h.Driver().CameraStartPreview();
+    EXPECT_EQ(CameraState(0).viewFinderRunning, 1);
+    HWND second = h.Create();
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(IsWindow(first));
+    EXPECT_EQ(CameraState(0).viewFinderRunning, 0);
+    EXPECT_EQ(CameraState(0).connectedObjects, 1);
+    EXPECT_EQ(h.Driver().CameraIsOnline(), 1);
+    // The old window going away later leaves the new object alone.
+    DestroyWindow(first);
+    EXPECT_EQ(h.Driver().CameraIsOnline(), 1);
+    EXPECT_EQ(CameraState(0).connectedObjects, 1);
+    h.Driver().DestroyModuleWindow();
+    EXPECT_EQ(CameraState(0).connectedObjects, 0);
+    EXPECT_TRUE(IsWindow(second)) << "the module window belongs to its parent";
+}
+
+TEST(CanonDriverBuild, WindowDestroyedByItsParentEndsTheObject) {
+    DriverHarness h(kOneCamera);
+    HWND window = h.Create();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(CameraState(0).connectedObjects, 1);
+    h.DestroyPanel();
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(CameraState(0).connectedObjects, 0);
+    EXPECT_EQ(h.Driver().CameraIsOnline(), 0);
+    h.Driver().DestroyModuleWindow(); // finds no object
+    EXPECT_EQ(h.Driver().GetParameter("ZoomPos", 5), 5);
+}
+
+TEST(CanonDriverBuild, DestroyEndsEveryThreadItStarted) {
+    DriverHarness h(kOneCamera);
+    h.Pump(50);
+    const int before = TaskCount();
+    ASSERT_NE(h.Create(), nullptr);
+    h.Driver().CameraStartPreview();
+    ASSERT_TRUE(h.WaitFor([] { return CameraState(0).framesDelivered >= 3; }));
+    h.Driver().DestroyModuleWindow();
+    EXPECT_EQ(PRSIM_ThreadCount(), 0u);
+    EXPECT_LE(TaskCount(), before);
+}
+
+TEST(CanonDriverBuild, TeardownStopsAtTheFirstRefusalAndLogsIt) {
+    DriverHarness h(kOneCamera);
+    ASSERT_NE(h.Create(), nullptr);
+    PRSIM_FailNextCall("PR_DisconnectCamera", 0x01000042u);
+    h.Driver().DestroyModuleWindow();
+    const std::vector<std::string> lines = h.LogLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(":ErrorCode3:0x01000042"), std::string::npos) << lines[0];
+    EXPECT_EQ(Profile(h.HostIni(), "LibError", "InitError"), "<missing>");
+}
+
+// ---- Application parameters and the "Camera" list ---------------------------------------
+
+TEST(CanonDriverSettings, ApplicationParameterNamesAreExact) {
+    DriverHarness h(kOneCamera);
+    ASSERT_NE(h.Create(), nullptr);
+    const DriverExports& d = h.Driver();
+    struct Case {
+        const char* name;
+        intptr_t value;
+        uint8_t result;
+    };
+    static const std::string options = h.DataFolder() + "/options.ini";
+    const Case cases[] = {
+        {"PreviewOrienataion", 1, 0},
+        {"PreviewOrientation", 1, 1},
+        {"FrameChecked", 1, 0},
+        {"FaceX", 10, 0},
+        {"FaceY", 10, 0},
+        {"FaceW", 10, 0},
+        {"FaceH", 10, 0},
+        {"Zoom", 35, 0},
+        {"VO", 5, 0},
+        {"HO", 5, 0},
+        {"ARX", 0, 0},
+        {"ARY", 0, 0},
+        {"AutoFaceDetect", 1, 0},
+        {"FaceDetect", 0, 0},
+        {"idPhoto", 1, 0},
+        {"Frames", 0, 0},
+        {"ButtonsHandle", 0, 0},
+        {"ConfigHandle", 0, 0},
+        {"OptionsFile", reinterpret_cast<intptr_t>(options.c_str()), 0},
+        {"AutoFaceFile", reinterpret_cast<intptr_t>(CAPDECK_BIN_DIR), 0},
+        {"framechecked", 1, 1},
+        {"", 1, 1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(d.SetApplicationParameter(c.name, c.value), c.result) << c.name;
+    }
+    EXPECT_EQ(d.SetApplicationParameter("PreviewType", 1), 1);
+    EXPECT_EQ(PRSIM_GetPropertyValue(0, 0xD036), 1);
+    EXPECT_EQ(d.SetApplicationParameter("PreviewType", 0), 1);
+    EXPECT_EQ(PRSIM_GetPropertyValue(0, 0xD036), 3);
+    PRSIM_FailNextCall("PR_SetDevicePropValue", 0x01000077u);
+    EXPECT_EQ(d.SetApplicationParameter("PreviewType", 2), 0);
+    EXPECT_NE(h.ErrorsLog().find(":ErrorCode6:0x01000077"), std::string::npos);
+}
+
+TEST(CanonDriverSettings, CameraListReplacesBlanksAndCommasAndKeepsDisplayTexts) {
+    DriverHarness h(kTwoCameras);
+    platform::WriteProfileString(h.LmdhostIni(), "ActiveCamera", "LoadCamera", "0");
+    ASSERT_NE(h.Create(), nullptr);
+    const DriverExports& d = h.Driver();
+    const std::string list = h.LmdhostIni();
+    ASSERT_EQ(d.EnumParameterValues("Camera", list.c_str(), "Camera_items"), 2);
+    EXPECT_EQ(Profile(list, "Camera_items", "CommaText"), "PowerShot_S_70__Black,PowerShot_G5");
+    EXPECT_EQ(Profile(list, "Camera_items", "PowerShot_S_70__Black"), "PowerShot S 70, Black");
+    EXPECT_EQ(Profile(list, "Camera_items", "PowerShot_G5"), "PowerShot G5");
+    EXPECT_EQ(Profile(list, "Camera_items", "Value"), "<missing>");
+    EXPECT_EQ(Profile(list, "ActiveCamera", "LoadCameraName"), "PowerShot_S_70__Black");
+
+    platform::WriteProfileString(list, "Camera_items", "PowerShot_G5", "Studio camera");
+    ASSERT_EQ(d.EnumParameterValues("Camera", list.c_str(), "Camera_items"), 2);
+    EXPECT_EQ(Profile(list, "Camera_items", "PowerShot_G5"), "Studio camera");
+    EXPECT_EQ(Profile(list, "Camera_items", "PowerShot_S_70__Black"), "PowerShot S 70, Black");
+
+    // A name the driver does not know writes nothing.
+    const std::string before = ReadFile(list);
+    EXPECT_EQ(d.EnumParameterValues("NoSuchParameter", list.c_str(), "X"), 0);
+    EXPECT_EQ(ReadFile(list), before);
+}
+
+TEST(CanonDriverSettings, CameraListFailureWritesTheErrorEntries) {
+    DriverHarness h(kOneCamera);
+    ASSERT_NE(h.Create(), nullptr);
+    const std::string list = h.LmdhostIni();
+    PRSIM_FailNextCall("PR_GetDeviceList", 0x01000055u);
+    EXPECT_EQ(h.Driver().EnumParameterValues("Camera", list.c_str(), "Camera_items"), 0);
+    EXPECT_EQ(Profile(list, "Camera_items", "Error"), "0x01000055");
+    EXPECT_EQ(Profile(list, "Camera_items", "Value"), "N/A");
+    EXPECT_EQ(Profile(list, "SettingsValues", "Camera"), "N/A");
+}
+
+// ---- Camera events, USB monitor, viewfinder, Update --------------------------------------
+
+TEST(CanonDriverSession, CameraEventsReachTheirPanels) {
+    DriverHarness h(kOneCamera);
+    ASSERT_NE(h.Create(), nullptr);
+    const DriverExports& d = h.Driver();
+    d.SetApplicationParameter("ButtonsHandle", reinterpret_cast<intptr_t>(h.ButtonsWindow()));
+    d.SetApplicationParameter("ConfigHandle", reinterpret_cast<intptr_t>(h.HostWindow()));
+    PRSIM_PressShutterButton(0);
+    PRSIM_SendEvent(0, 0xC00C, 0);
+    PRSIM_SendEvent(0, 0x4006, 0xD01D);
+    ASSERT_TRUE(h.WaitFor([&] {
+        return h.Received("Camera release button pressed").size() == 1 &&
+               h.Received("Camera changed by UI").size() == 2;
+    }));
+    EXPECT_EQ(h.Received("Camera release button pressed")[0].window, h.ButtonsWindow());
+    EXPECT_EQ(h.Received("Camera changed by UI")[0].window, h.HostWindow());
+}
+
+TEST(CanonDriverSession, AngleEventWithAutomaticOrientationTurnsThePreview) {
+    DriverHarness h(kOneCamera);
+    HWND window = h.Create();
+    ASSERT_NE(window, nullptr);
+    const DriverExports& d = h.Driver();
+    MoveWindow(window, 0, 0, 330, 250, TRUE);
+    d.SetApplicationParameter("ButtonsHandle", reinterpret_cast<intptr_t>(h.ButtonsWindow()));
+    d.CameraStartPreview();
+    ASSERT_TRUE(h.WaitFor([&] {
+        return platform::BackingPixel(window, 160, 120) != 0xFFFFFFFF &&
+               CameraState(0).framesDelivered >= 5;
+    }));
+    h.Pump(200);
+    QImage landscape;
+    ASSERT_TRUE(platform::CopyBackingImage(window, &landscape));
+    landscape = landscape.copy(0, 0, 320, 240);
+
+    EXPECT_EQ(d.SetApplicationParameter("PreviewOrienataion", 1), 0);
+    PRSIM_TurnCamera(0, 3);
+    ASSERT_TRUE(h.WaitFor([&] { return !h.Received("AndleChanged").empty(); }));
+    EXPECT_EQ(h.Received("AndleChanged")[0].wParam, 3u);
+    EXPECT_EQ(h.Received("AndleChanged")[0].window, h.ButtonsWindow());
+    // Portrait frames have white bars beside them.
+    ASSERT_TRUE(h.WaitFor([&] {
+        return platform::BackingPixel(window, 10, 10) == RGB(255, 255, 255) &&
+               platform::BackingPixel(window, 300, 200) == RGB(255, 255, 255);
+    }));
+    h.Pump(200);
+    QImage portrait;
+    ASSERT_TRUE(platform::CopyBackingImage(window, &portrait));
+    // The picture is the landscape frame turned a quarter counter-clockwise (-90).
+    auto difference = [&](auto source) {
+        double sum = 0;
+        for (int y = 0; y < 240; y += 4) {
+            for (int x = 0; x < 180; x += 4) {
+                const QPoint s = source(x, y);
+                sum += std::abs(qGray(portrait.pixel(70 + x, y)) - qGray(landscape.pixel(s)));
+            }
+        }
+        return sum;
+    };
+    const double minus90 =
+        difference([](int x, int y) { return QPoint(4 * (239 - y) / 3, 4 * x / 3); });
+    const double plus90 =
+        difference([](int x, int y) { return QPoint(4 * y / 3, (716 - 4 * x) / 3); });
+    EXPECT_LT(minus90 * 3, plus90) << "-90: " << minus90 << " +90: " << plus90;
+    d.CameraStopPreview();
+    EXPECT_EQ(CameraState(0).viewFinderRunning, 0);
+}
+
+TEST(CanonDriverSession, UnrelatedDeviceIsProbedAndUnplugIsReported) {
+    DriverHarness h(kOneCamera);
+    platform::WriteProfileString(h.HostIni(), "Camera", "MonitoringInterval", "20");
+    ASSERT_NE(h.Create(), nullptr);
+    platform::UsbSimulatedAttach(+1); // a scanner: the camera still answers
+    h.Pump(400);
+    EXPECT_TRUE(h.Received("Camera going to shutdown").empty());
+    PRSIM_Unplug(0);
+    ASSERT_TRUE(h.WaitFor([&] { return !h.Received("Camera going to shutdown").empty(); }));
+    const ReceivedMessage m = h.Received("Camera going to shutdown")[0];
+    EXPECT_EQ(m.window, h.HostWindow()) << "the top-level ancestor of the panel";
+    EXPECT_EQ(m.wParam, 1u);
+    EXPECT_EQ(m.lParam, 0);
+    EXPECT_EQ(h.Driver().CameraIsOnline(), 0);
+    platform::UsbSimulatedAttach(-1);
+    h.Pump(100);
+    EXPECT_EQ(h.Received("Camera going to shutdown").size(), 1u) << "the monitor has ended";
+}
+
+TEST(CanonDriverSession, UpdateRunsAutomaticsAndLogsARefusal) {
+    DriverHarness h(kOneCamera);
+    ASSERT_NE(h.Create(), nullptr);
+    h.Driver().CameraUpdate();
+    EXPECT_EQ(CameraState(0).aeAfAwbCalls, 1u);
+    PRSIM_FailNextCall("PR_RC_DoAeAfAwb", 0x01000021u);
+    h.Driver().CameraUpdate();
+    EXPECT_EQ(CameraState(0).aeAfAwbCalls, 1u);
+    EXPECT_NE(h.ErrorsLog().find(":ErrorCode9:0x01000021"), std::string::npos);
+}
+
+TEST(CanonDriverSession, BrokenFramesAreDroppedAndGoodOnesStillArrive) {
+    DriverHarness h(kOneCamera);
+    HWND window = h.Create();
+    ASSERT_NE(window, nullptr);
+    MoveWindow(window, 0, 0, 330, 250, TRUE);
+    h.Pump(50);
+    QImage untouched;
+    ASSERT_TRUE(platform::CopyBackingImage(window, &untouched));
+    for (PrsimFrameFault fault :
+         {PRSIM_FRAMES_GARBAGE, PRSIM_FRAMES_OVERSIZED, PRSIM_FRAMES_EMPTY}) {
+        PRSIM_BreakFrames(fault);
+        h.Driver().CameraStartPreview();
+        const uint32_t start = CameraState(0).framesDelivered;
+        ASSERT_TRUE(h.WaitFor([&] { return CameraState(0).framesDelivered >= start + 5; }));
+        h.Driver().CameraStopPreview();
+        h.Pump(50);
+        QImage now;
+        ASSERT_TRUE(platform::CopyBackingImage(window, &now));
+        EXPECT_EQ(now, untouched) << "fault " << fault << " painted something";
+    }
+    PRSIM_BreakFrames(PRSIM_FRAMES_GOOD);
+    h.Driver().CameraStartPreview();
+    ASSERT_TRUE(h.WaitFor([&] {
+        QImage now;
+        return platform::CopyBackingImage(window, &now) && now != untouched;
+    }));
+}
+
+// ---- Capture -----------------------------------------------------------------------------
+
+TEST(CanonDriverCapture, DestroyDuringASlowTransferServesItsProgressMessages) {
+    DriverHarness h(kOneCamera);
+    ASSERT_NE(h.Create(), nullptr);
+    PRSIM_SetTransferDelay(20);
+    const std::string prefix = h.DataFolder() + "/A_";
+    ASSERT_EQ(h.Driver().CameraRelease(prefix.c_str(), h.ButtonsWindow()), 1);
+    ASSERT_TRUE(h.WaitFor([&] { return !h.Received("Camera Event Progress Status").empty(); }));
+    h.Driver().DestroyModuleWindow(); // waits for the transfer, serving its sends
+    h.Pump(50);
+    ASSERT_EQ(h.Received("Camera Event File Received").size(), 1u);
+    EXPECT_EQ(h.Received("Camera Event File Received")[0].wParam, 32u);
+    const LPARAM n = h.Received("Camera Event File Received")[0].lParam;
+    char name[64];
+    std::snprintf(name, sizeof name, "A_%06ld", static_cast<long>(n));
+    const std::string picture = h.DataFolder() + "/" + name + ".jpg";
+    std::vector<char> expected(PRSIM_GetLastCapture(nullptr, 0));
+    PRSIM_GetLastCapture(expected.data(), expected.size());
+    EXPECT_EQ(ReadFile(picture), std::string(expected.begin(), expected.end()));
+    EXPECT_EQ(ReadFile(h.DataFolder() + "/" + name + "_TUMB.jpg"), "");
+}
+
+TEST(CanonDriverCapture, RefusedReleaseTellsTheHostAndLogs) {
+    DriverHarness h(kOneCamera);
+    ASSERT_NE(h.Create(), nullptr);
+    PRSIM_FailNextCall("PR_RC_Release", 0x01000031u);
+    ASSERT_EQ(h.Driver().CameraRelease("/nonexistent/B_", h.ButtonsWindow()), 1);
+    ASSERT_TRUE(h.WaitFor([&] { return !h.Received("Camera going to shutdown").empty(); }));
+    EXPECT_EQ(h.Received("Camera going to shutdown")[0].window, h.HostWindow());
+    EXPECT_NE(h.ErrorsLog().find(":ErrorCode8:0x01000031"), std::string::npos);
+    EXPECT_TRUE(h.Received("Camera Event File Received").empty());
+}
+
+} // namespace
+} // namespace drivertest
