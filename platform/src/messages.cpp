@@ -5,6 +5,7 @@
 // SentMessageServer hook), so a thread blocked in a wait or in its own SendMessage still
 // answers the calls made to it and two threads sending to each other can't deadlock.
 #include "kernel_object.h"
+#include "thread_messaging.h"
 #include "window_internal.h"
 
 #include "platform/sync.h"
@@ -219,6 +220,14 @@ std::string LowerAscii(const char* text) {
 }
 
 } // namespace
+
+void EndThreadMessaging() {
+    auto& slot = CurrentSlot();
+    if (slot.inbox && !slot.inbox->qtServed) {
+        slot.inbox->End();
+        slot.inbox.reset();
+    }
+}
 
 bool InboxEnded(const ThreadInbox& inbox) {
     return inbox.ended.load();

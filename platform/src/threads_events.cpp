@@ -6,6 +6,7 @@
 // A thread's state is shared between its handle and the running thread, so closing the
 // handle of a running thread frees only the handle.
 #include "kernel_object.h"
+#include "thread_messaging.h"
 
 #include "platform/sync.h"
 
@@ -181,6 +182,7 @@ void RunThread(const std::shared_ptr<ThreadState>& state, LPTHREAD_START_ROUTINE
         std::fprintf(stderr, "platform: thread %u ended by an unknown exception\n", state->id);
         code = 0xFFFFFFFF;
     }
+    EndThreadMessaging();
     {
         std::lock_guard lock(state->mutex);
         state->finished = true;

@@ -2,10 +2,10 @@
 // its backing image) and message-only windows (HWND_MESSAGE, no widget, any thread),
 // their procedure chains and properties.
 //
-// Destruction: each window gets WM_DESTROY then WM_NCDESTROY, after which its handle is
-// dead for good (handles are never reused). When a widget is deleted, Qt deletes its
-// child widgets first, so child windows receive both messages before their parent does;
-// DestroyWindow follows the same children-first order.
+// Destruction follows Windows: WM_DESTROY goes to the window, then to the windows below it
+// (parents before children), then WM_NCDESTROY in the reverse order (children before
+// parents); after its WM_NCDESTROY a handle is dead for good (handles are never reused).
+// Deleting a widget and DestroyWindow take the same path.
 #include "kernel_object.h"
 #include "window_internal.h"
 
@@ -73,21 +73,24 @@ void Forget(const std::shared_ptr<WindowRecord>& window) {
     }
 }
 
-void DeliverDestroy(const std::shared_ptr<WindowRecord>& window) {
-    if (!window->alive.load()) return;
-    CallWindowChain(*window, WM_DESTROY, 0, 0);
-    CallWindowChain(*window, WM_NCDESTROY, 0, 0);
-    Forget(window);
-}
-
-std::vector<std::shared_ptr<WindowRecord>> ChildrenOf(HWND hwnd) {
-    std::vector<std::shared_ptr<WindowRecord>> children;
-    auto& table = Table();
-    std::lock_guard lock(table.mutex);
-    for (auto& [handle, window] : table.windows) {
-        if (window->parent.load() == hwnd) children.push_back(window);
+// WM_DESTROY to the window and then to every window below it (parents first), then
+// WM_NCDESTROY the other way round, as Windows does. Qt announces a widget's deletion
+// before it deletes the child widgets, so the whole subtree is still there to walk.
+void DestroyTree(const std::shared_ptr<WindowRecord>& root, const QObject* rootWidget) {
+    std::vector<std::shared_ptr<WindowRecord>> tree{root};
+    if (rootWidget != nullptr) {
+        for (const QWidget* below : rootWidget->findChildren<QWidget*>()) {
+            if (auto window = FindWindowRecord(HandleOfWidget(below))) tree.push_back(window);
+        }
     }
-    return children;
+    for (const auto& window : tree) {
+        if (window->alive) CallWindowChain(*window, WM_DESTROY, 0, 0);
+    }
+    for (auto it = tree.rbegin(); it != tree.rend(); ++it) {
+        if (!(*it)->alive) continue;
+        CallWindowChain(**it, WM_NCDESTROY, 0, 0);
+        Forget(*it);
+    }
 }
 
 // Keeps the record in step with its widget; lives as a child of the widget.
@@ -158,8 +161,8 @@ protected:
     }
 };
 
-void OnWidgetDestroyed(HWND hwnd) {
-    if (auto window = FindWindowRecord(hwnd)) DeliverDestroy(window);
+void OnWidgetDestroyed(HWND hwnd, const QObject* widget) {
+    if (auto window = FindWindowRecord(hwnd)) DestroyTree(window, widget);
 }
 
 std::shared_ptr<WindowRecord> AddRecord(QWidget* widget, WNDPROC proc, bool ownsWidget) {
@@ -185,7 +188,8 @@ std::shared_ptr<WindowRecord> AddRecord(QWidget* widget, WNDPROC proc, bool owns
         RefreshParent(*window);
         new WindowWatcher(widget, window->handle);
         const HWND handle = window->handle;
-        QObject::connect(widget, &QObject::destroyed, [handle] { OnWidgetDestroyed(handle); });
+        QObject::connect(widget, &QObject::destroyed,
+                         [handle](QObject* gone) { OnWidgetDestroyed(handle, gone); });
     }
     return window;
 }
@@ -333,13 +337,11 @@ BOOL DestroyWindow(HWND hwnd) {
         return FALSE;
     }
     if (window->ownsWidget && window->widget) {
-        delete window->widget.data(); // Qt destroys the child windows first
+        delete window->widget.data(); // its destroyed signal destroys the windows
         return TRUE;
     }
-    // A host widget stays with the host; its handle and its child windows go.
-    for (auto& child : ChildrenOf(hwnd))
-        DestroyWindow(child->handle);
-    DeliverDestroy(window);
+    // A host widget stays with the host; its handle and the windows below it go.
+    DestroyTree(window, window->widget.data());
     return TRUE;
 }
 
