@@ -20,5 +20,7 @@ Conversion convertImage(std::span<const uint8_t> file, uint32_t format, uint32_t
                         uint32_t height);
 // Frees the converted picture.
 void clearPicture();
+// Whether a converted picture is kept.
+bool hasPicture();
 
 } // namespace rasterkit

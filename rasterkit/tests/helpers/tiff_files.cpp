@@ -251,6 +251,12 @@ TiffBuilder& TiffBuilder::strips(std::vector<Bytes> data) {
     return *this;
 }
 
+TiffBuilder& TiffBuilder::data(Bytes bytes) {
+    strips_ = {std::move(bytes)};
+    autoStrips_ = false;
+    return *this;
+}
+
 TiffBuilder TiffBuilder::basic(uint32_t width, uint32_t height, uint16_t samplesPerPixel,
                                uint16_t bitsPerSample, uint16_t photometric, uint16_t compression,
                                uint32_t rowsPerStrip) {

@@ -78,6 +78,8 @@ public:
     TiffBuilder& remove(uint16_t tag);
     // Strip data; StripOffsets and StripByteCounts (LONG) are filled in by build().
     TiffBuilder& strips(std::vector<Bytes> data);
+    // Bytes placed at offset 8 with no strip tags filled in.
+    TiffBuilder& data(Bytes bytes);
     Bytes build() const;
 
     // A baseline directory: width, height, samples, bits, compression, photometric,
