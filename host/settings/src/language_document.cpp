@@ -22,7 +22,8 @@ void InitLibxml() {
 
 // A document type declaration is where entities (and with them entity expansion
 // bombs and references to other files) would come from; language files never need
-// one, so the parse stops at the first sign of it.
+// one, so the parse stops at the first sign of it. Stopping also turns off every
+// further callback, so nothing of the declaration is ever recorded or expanded.
 void RefuseDocumentType(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
     auto* parser = static_cast<xmlParserCtxtPtr>(ctx);
     parser->_private = parser; // marks the refusal for the error text
@@ -166,7 +167,9 @@ LanguageDocument::Parse(std::string_view bytes, const std::string& name, std::st
     constexpr int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
     xmlDocPtr doc = xmlCtxtReadMemory(parser.ctxt, bytes.data(), static_cast<int>(bytes.size()),
                                       name.c_str(), nullptr, options);
-    if (!doc || !parser.ctxt->wellFormed || doc->intSubset || doc->extSubset) {
+    const bool refusedDocumentType = parser.ctxt->_private == parser.ctxt;
+    if (!doc || !parser.ctxt->wellFormed || refusedDocumentType || doc->intSubset ||
+        doc->extSubset) {
         error = ParserError(parser.ctxt);
         if (doc) xmlFreeDoc(doc);
         return nullptr;

@@ -13,7 +13,9 @@ namespace {
 std::shared_ptr<const LanguageDocument> Parse(const std::string& bytes) {
     std::string error;
     auto doc = LanguageDocument::Parse(bytes, "test.xml", error);
-    if (!doc) EXPECT_FALSE(error.empty());
+    if (!doc) {
+        EXPECT_FALSE(error.empty());
+    }
     return doc;
 }
 

@@ -44,9 +44,10 @@ void CheckEntries(const fs::path& file, const LanguageDocument& doc,
         EXPECT_NE(text, kMissing) << file.filename() << ": no " << entry.section << "/"
                                   << entry.key;
         EXPECT_FALSE(text.empty()) << file.filename() << ": empty " << entry.key;
-        if (entry.kind == catalogue::Kind::List)
+        if (entry.kind == catalogue::Kind::List) {
             EXPECT_EQ(ParseCommaList(text).size(), static_cast<std::size_t>(entry.items))
                 << file.filename() << ": " << entry.key << " = " << text;
+        }
     }
 }
 
@@ -92,10 +93,11 @@ TEST(ShippedLanguages, EnglishFileHoldsExactlyTheDefaults) {
     for (const auto entries : {catalogue::StringEntries(), catalogue::MadExceptEntries()}) {
         for (const auto& entry : entries) {
             const std::string text = Lookup(*doc, entry);
-            if (entry.kind == catalogue::Kind::List)
+            if (entry.kind == catalogue::Kind::List) {
                 EXPECT_EQ(ParseCommaList(text), ParseCommaList(entry.english)) << entry.key;
-            else
+            } else {
                 EXPECT_EQ(text, entry.english) << entry.key;
+            }
         }
     }
 }
