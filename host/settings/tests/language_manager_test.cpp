@@ -247,3 +247,29 @@ TEST_F(LanguageManager, LookupsFromAWorkerDuringReloads) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(LanguageManager, ShippedLanguageFilesEndToEnd) {
+    fs::create_directories(folder_.Locals());
+    for (const char* name : {"English.xml", "German.xml", "Russian.xml"})
+        fs::copy_file(fs::path(CAPDECK_SOURCE_DIR) / "data" / "locals" / name,
+                      folder_.Locals() / name);
+    StartLanguageManager({});
+    EXPECT_EQ(Ini("Languages", "CommaText"), "1033,1031,1049");
+    EXPECT_EQ(Ini("Languages", "1049_id"), "Русский");
+    EXPECT_EQ(Ini("LangID", "Value"), "1033");
+    EXPECT_EQ(catalogue::ErrorCaption(), "Error");
+
+    platform::WriteProfileString(folder_.LocalIni(), "LangID", "Value", "1049");
+    ReloadLanguageFile();
+    EXPECT_EQ(GetLanguageName(), "Русский");
+    EXPECT_EQ(catalogue::ErrorCaption(), "Ошибка");
+    EXPECT_EQ(catalogue::TLCStatusStrings().size(), 10u);
+
+    platform::WriteProfileString(folder_.LocalIni(), "LangID", "Value", "1031");
+    ReloadLanguageFile();
+    EXPECT_EQ(catalogue::MenuString()[9], "Über...");
+}
+
+} // namespace
