@@ -93,6 +93,21 @@ void DestroyTree(const std::shared_ptr<WindowRecord>& root, const QObject* rootW
     }
 }
 
+// Records the widget's new size, grows the backing image and tells the procedure. Qt holds
+// back resize events of hidden widgets, so MoveWindow calls this too.
+void UpdateSize(const std::shared_ptr<WindowRecord>& window, QSize size) {
+    if (window->width == size.width() && window->height == size.height()) return;
+    window->width = size.width();
+    window->height = size.height();
+    {
+        std::lock_guard lock(window->backing.mutex);
+        if (!window->backing.image.isNull()) window->backing.GrowTo(size.width(), size.height());
+    }
+    const auto packed = (static_cast<LPARAM>(size.height() & 0xFFFF) << 16) |
+                        static_cast<LPARAM>(size.width() & 0xFFFF);
+    CallWindowChain(*window, WM_SIZE, 0, packed);
+}
+
 // Keeps the record in step with its widget; lives as a child of the widget.
 class WindowWatcher final : public QObject {
 public:
@@ -106,7 +121,7 @@ protected:
         if (!window || object != window->widget) return false;
         switch (event->type()) {
         case QEvent::Resize:
-            OnResize(window, static_cast<QResizeEvent*>(event)->size());
+            UpdateSize(window, static_cast<QResizeEvent*>(event)->size());
             break;
         case QEvent::Show:
             window->visible = true;
@@ -124,20 +139,6 @@ protected:
     }
 
 private:
-    static void OnResize(const std::shared_ptr<WindowRecord>& window, QSize size) {
-        window->width = size.width();
-        window->height = size.height();
-        {
-            std::lock_guard lock(window->backing.mutex);
-            if (!window->backing.image.isNull()) {
-                window->backing.GrowTo(size.width(), size.height());
-            }
-        }
-        const auto packed = (static_cast<LPARAM>(size.height() & 0xFFFF) << 16) |
-                            static_cast<LPARAM>(size.width() & 0xFFFF);
-        CallWindowChain(*window, WM_SIZE, 0, packed);
-    }
-
     HWND handle_;
 };
 
@@ -394,6 +395,7 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
         QWidget* widget = WidgetFromHandle(hwnd);
         if (widget == nullptr) return;
         widget->setGeometry(x, y, std::max(width, 0), std::max(height, 0));
+        if (auto window = FindWindowRecord(hwnd)) UpdateSize(window, widget->size());
         if (repaint) widget->update();
     };
     if (OnGuiThread()) {
