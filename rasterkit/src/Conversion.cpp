@@ -33,6 +33,10 @@ bool draw(std::span<const uint8_t> file, FileFormat format, ConvertedPicture& pi
 
 } // namespace
 
+bool hasPicture() {
+    return !currentPicture().empty();
+}
+
 void clearPicture() {
     currentPicture().clear();
 }

@@ -113,6 +113,10 @@ bool TTIFFBitMap::readStrip(std::span<const uint8_t> stream, const TIFD& ifd, ui
     const uint32_t offset = ifd.stripOffsets[strip];
     if (ifd.compression == Uncompressed) {
         if (!fits(stream, offset, length)) return fail("strip outside the file image");
+        // A strip that says it holds less than its rows is damaged; reading on would
+        // show whatever follows it in the file.
+        if (strip < ifd.stripByteCounts.size() && ifd.stripByteCounts[strip] < length)
+            return fail("uncompressed strip shorter than its rows");
         std::memcpy(target, stream.data() + offset, length);
         return true;
     }
