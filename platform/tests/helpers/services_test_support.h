@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -60,6 +61,33 @@ inline int WaitChild(pid_t pid) {
     if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+// A one-byte signal from a child to its parent ("I am ready").
+class ReadySignal {
+public:
+    ReadySignal() {
+        if (pipe(fds_) != 0) std::abort();
+    }
+    ~ReadySignal() {
+        close(fds_[0]);
+        close(fds_[1]);
+    }
+    ReadySignal(const ReadySignal&) = delete;
+    ReadySignal& operator=(const ReadySignal&) = delete;
+    void Send(char value = 'r') {
+        if (write(fds_[1], &value, 1) != 1) _exit(99);
+    }
+    // The value sent, or 0 when the child ended without sending.
+    char Wait() {
+        close(fds_[1]);
+        fds_[1] = open("/dev/null", O_WRONLY);
+        char value = 0;
+        return read(fds_[0], &value, 1) == 1 ? value : 0;
+    }
+
+private:
+    int fds_[2];
+};
 
 inline void KillChild(pid_t pid) {
     kill(pid, SIGKILL);
