@@ -1,63 +1,90 @@
-// Vendor entry points of the library (first cut: the cameras follow).
+// Vendor entry points of the library.
 #include "prsdk/prsdk.h"
+#include "simulator.h"
 
 #define PRSDK_EXPORT extern "C" __attribute__((visibility("default")))
 
+using prsim::Simulator;
+
 PRSDK_EXPORT PrError PR_StartSDK(void) {
-    return PR_ERR_NOT_INITIALIZED;
+    return Simulator::Instance().StartSdk();
 }
+
 PRSDK_EXPORT PrError PR_FinishSDK(void) {
-    return PR_ERR_NOT_INITIALIZED;
+    return Simulator::Instance().FinishSdk();
 }
-PRSDK_EXPORT PrError PR_GetDeviceList(uint32_t*, void*) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_GetDeviceList(uint32_t* bufferSize, void* buffer) {
+    return Simulator::Instance().GetDeviceList(bufferSize, buffer);
 }
-PRSDK_EXPORT PrError PR_CreateCameraObject(const void*, PrCameraHandle*) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_CreateCameraObject(const void* deviceEntry, PrCameraHandle* camera) {
+    return Simulator::Instance().CreateCameraObject(deviceEntry, camera);
 }
-PRSDK_EXPORT PrError PR_ConnectCamera(PrCameraHandle) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_ConnectCamera(PrCameraHandle camera) {
+    return Simulator::Instance().ConnectCamera(camera);
 }
-PRSDK_EXPORT PrError PR_InitiateReleaseControl(PrCameraHandle) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_InitiateReleaseControl(PrCameraHandle camera) {
+    return Simulator::Instance().InitiateReleaseControl(camera);
 }
-PRSDK_EXPORT PrError PR_SetEventCallBack(PrCameraHandle, PrContext, PrEventFunction) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_SetEventCallBack(PrCameraHandle camera, PrContext context,
+                                         PrEventFunction function) {
+    return Simulator::Instance().SetEventCallBack(camera, context, function);
 }
-PRSDK_EXPORT PrError PR_TerminateReleaseControl(PrCameraHandle) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_TerminateReleaseControl(PrCameraHandle camera) {
+    return Simulator::Instance().TerminateReleaseControl(camera);
 }
-PRSDK_EXPORT PrError PR_DisconnectCamera(PrCameraHandle) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_DisconnectCamera(PrCameraHandle camera) {
+    return Simulator::Instance().DisconnectCamera(camera);
 }
-PRSDK_EXPORT PrError PR_DestroyCameraObject(PrCameraHandle) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_DestroyCameraObject(PrCameraHandle camera) {
+    return Simulator::Instance().DestroyCameraObject(camera);
 }
-PRSDK_EXPORT PrError PR_RC_StartViewFinder(PrCameraHandle, PrContext, PrViewFinderFunction) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_RC_StartViewFinder(PrCameraHandle camera, PrContext context,
+                                           PrViewFinderFunction function) {
+    return Simulator::Instance().StartViewFinder(camera, context, function);
 }
-PRSDK_EXPORT PrError PR_RC_TermViewFinder(PrCameraHandle) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_RC_TermViewFinder(PrCameraHandle camera) {
+    return Simulator::Instance().TermViewFinder(camera);
 }
-PRSDK_EXPORT PrError PR_RC_DoAeAfAwb(PrCameraHandle, uint32_t) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_RC_DoAeAfAwb(PrCameraHandle camera, uint32_t what) {
+    return Simulator::Instance().DoAeAfAwb(camera, what);
 }
-PRSDK_EXPORT PrError PR_RC_Release(PrCameraHandle) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_RC_Release(PrCameraHandle camera) {
+    return Simulator::Instance().Release(camera);
 }
-PRSDK_EXPORT PrError PR_RC_GetReleasedData(PrCameraHandle, PrObjectHandle, uint16_t, uint32_t,
-                                           PrContext, PrReleasedDataFunction) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_RC_GetReleasedData(PrCameraHandle camera, PrObjectHandle object,
+                                           uint16_t eventCode, uint32_t transferSize,
+                                           PrContext context, PrReleasedDataFunction function) {
+    return Simulator::Instance().GetReleasedData(camera, object, eventCode, transferSize, context,
+                                                 function);
 }
-PRSDK_EXPORT PrError PR_RC_FocusLock(PrCameraHandle) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_RC_FocusLock(PrCameraHandle camera) {
+    return Simulator::Instance().SetFocusLock(camera, true);
 }
-PRSDK_EXPORT PrError PR_RC_FocusUnlock(PrCameraHandle) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_RC_FocusUnlock(PrCameraHandle camera) {
+    return Simulator::Instance().SetFocusLock(camera, false);
 }
-PRSDK_EXPORT PrError PR_GetDevicePropDesc(PrCameraHandle, uint16_t, uint32_t*, void*) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_GetDevicePropDesc(PrCameraHandle camera, uint16_t propertyCode,
+                                          uint32_t* bufferSize, void* buffer) {
+    return Simulator::Instance().GetDevicePropDesc(camera, propertyCode, bufferSize, buffer);
 }
-PRSDK_EXPORT PrError PR_SetDevicePropValue(PrCameraHandle, uint16_t, uint32_t, const void*) {
-    return PR_ERR_NOT_INITIALIZED;
+
+PRSDK_EXPORT PrError PR_SetDevicePropValue(PrCameraHandle camera, uint16_t propertyCode,
+                                           uint32_t size, const void* value) {
+    return Simulator::Instance().SetDevicePropValue(camera, propertyCode, size, value);
 }
