@@ -11,46 +11,66 @@ constexpr uint32_t kNoPrevious = TLZW::kClear;
 
 } // namespace
 
-void TLZW::resetTable() {
-    lastAssigned_ = kEndOfInformation;
-    codeWidth_ = 9;
-}
+namespace {
 
-bool TLZW::readCode(uint32_t& code) {
-    if (bitsUnread_ < codeWidth_) {
-        if (input_.size() - inputPosition_ >= 4) {
-            uint32_t word;
-            std::memcpy(&word, input_.data() + inputPosition_, 4);
-            bitBuffer_ = (bitBuffer_ << 32) | __builtin_bswap32(word);
-            inputPosition_ += 4;
-            bitsUnread_ += 32;
-        } else {
-            while (bitsUnread_ < codeWidth_) {
-                if (inputPosition_ >= input_.size()) return false;
-                bitBuffer_ = (bitBuffer_ << 8) | input_[inputPosition_++];
-                bitsUnread_ += 8;
-            }
+// Copies length bytes that end at or before target (source + length <= target) in
+// 16-byte blocks when the output has room for the rounded-up length; the bytes written
+// past target + length are overwritten by the strings that follow or cleared at the end.
+inline void copyString(uint8_t* target, const uint8_t* source, size_t length, size_t room) {
+    if (((length + 15) & ~size_t{15}) <= room) {
+        for (size_t i = 0; i < length; i += 16) {
+            uint8_t block[16];
+            std::memcpy(block, source + i, 16);
+            std::memcpy(target + i, block, 16);
         }
+    } else {
+        std::memcpy(target, source, length);
     }
-    bitsUnread_ -= codeWidth_;
-    code = static_cast<uint32_t>(bitBuffer_ >> bitsUnread_) & ((1u << codeWidth_) - 1);
-    return true;
 }
 
-// The width grows once the entry just made is 510, 1022 or 2046; a full table takes no
-// more entries (codes keep their meaning until the next Clear).
-void TLZW::addEntry(uint32_t offset, uint32_t length) {
-    if (lastAssigned_ + 1 >= kTableSize) return;
-    table_[++lastAssigned_] = Entry{offset, length};
-    if (lastAssigned_ + 2 == (1u << codeWidth_) && codeWidth_ < kMaxCodeWidth) ++codeWidth_;
-}
+} // namespace
 
 size_t TLZW::decode(std::span<const uint8_t> strip, std::span<uint8_t> output) {
-    input_ = strip;
-    inputPosition_ = 0;
-    bitBuffer_ = 0;
-    bitsUnread_ = 0;
-    resetTable();
+    // The decoding state lives in locals so that it stays in registers.
+    const uint8_t* const input = strip.data();
+    const size_t inputSize = strip.size();
+    size_t inputPosition = 0;
+    uint64_t bitBuffer = 0;
+    uint32_t bitsUnread = 0;
+    uint32_t codeWidth = 9;
+    uint32_t lastAssigned = kEndOfInformation;
+    const auto resetTable = [&] {
+        lastAssigned = kEndOfInformation;
+        codeWidth = 9;
+    };
+    // Codes are read most significant bit first, across byte boundaries.
+    const auto readCode = [&](uint32_t& code) {
+        if (bitsUnread < codeWidth) {
+            if (inputSize - inputPosition >= 4) {
+                uint32_t word;
+                std::memcpy(&word, input + inputPosition, 4);
+                bitBuffer = (bitBuffer << 32) | __builtin_bswap32(word);
+                inputPosition += 4;
+                bitsUnread += 32;
+            } else {
+                while (bitsUnread < codeWidth) {
+                    if (inputPosition >= inputSize) return false;
+                    bitBuffer = (bitBuffer << 8) | input[inputPosition++];
+                    bitsUnread += 8;
+                }
+            }
+        }
+        bitsUnread -= codeWidth;
+        code = static_cast<uint32_t>(bitBuffer >> bitsUnread) & ((1u << codeWidth) - 1);
+        return true;
+    };
+    // The width grows once the entry just made is 510, 1022 or 2046; a full table takes
+    // no more entries (codes keep their meaning until the next Clear).
+    const auto addEntry = [&](uint32_t offset, uint32_t length) {
+        if (lastAssigned + 1 >= kTableSize) return;
+        table_[++lastAssigned] = Entry{offset, length};
+        if (lastAssigned + 2 == (1u << codeWidth) && codeWidth < kMaxCodeWidth) ++codeWidth;
+    };
     uint8_t* const out = output.data();
     const size_t capacity = output.size();
     size_t position = 0;
@@ -74,18 +94,25 @@ size_t TLZW::decode(std::span<const uint8_t> strip, std::span<uint8_t> output) {
             // Right after a Clear (or at a strip that lacks one) only single bytes are
             // defined.
             break;
-        } else if (code <= lastAssigned_) {
+        } else if (code <= lastAssigned) {
             const Entry& entry = table_[code];
             length = entry.length;
-            const size_t n = std::min<size_t>(length, capacity - position);
-            std::memcpy(out + position, out + entry.offset, n);
-            if (n < length) return position + n;
-        } else if (code == lastAssigned_ + 1) {
+            if (length > capacity - position) {
+                std::memcpy(out + position, out + entry.offset, capacity - position);
+                position = capacity;
+                break;
+            }
+            copyString(out + position, out + entry.offset, length, capacity - position);
+        } else if (code == lastAssigned + 1) {
             // The string being defined: the previous string and its own first byte.
             length = previousLength + 1;
-            const size_t n = std::min<size_t>(previousLength, capacity - position);
-            std::memcpy(out + position, out + previousOffset, n);
-            if (n < previousLength || position + previousLength >= capacity) return position + n;
+            if (length > capacity - position) {
+                const size_t n = std::min<size_t>(previousLength, capacity - position);
+                std::memcpy(out + position, out + previousOffset, n);
+                position += n;
+                break;
+            }
+            copyString(out + position, out + previousOffset, previousLength, capacity - position);
             out[position + previousLength] = out[previousOffset];
         } else {
             break; // beyond the next free code: damaged data
@@ -97,6 +124,8 @@ size_t TLZW::decode(std::span<const uint8_t> strip, std::span<uint8_t> output) {
         previousLength = length;
         position += length;
     }
+    // Block copies may have run ahead of the last string; what was not expanded is 0.
+    std::memset(out + position, 0, capacity - position);
     return position;
 }
 

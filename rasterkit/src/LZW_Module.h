@@ -17,8 +17,8 @@ public:
 
     // Expands the strip into output and returns the number of bytes written. Expansion
     // stops at End of information, at the end of the input, when the output is full and
-    // at a code beyond the next free one (damaged data); the bytes after the returned
-    // count are left as they were.
+    // at a code beyond the next free one (damaged data); the output bytes after the
+    // returned count are set to 0.
     size_t decode(std::span<const uint8_t> strip, std::span<uint8_t> output);
 
 private:
@@ -30,17 +30,9 @@ private:
         uint32_t length = 0;
     };
 
-    void resetTable();
-    bool readCode(uint32_t& code);
-    void addEntry(uint32_t offset, uint32_t length);
-
+    // Entries 0 to 257 are never looked up: single bytes are written directly and
+    // Clear and End of information hold no string.
     std::array<Entry, kTableSize> table_{};
-    std::span<const uint8_t> input_;
-    size_t inputPosition_ = 0;
-    uint64_t bitBuffer_ = 0;
-    uint32_t bitsUnread_ = 0;
-    uint32_t codeWidth_ = 9;
-    uint32_t lastAssigned_ = kEndOfInformation;
 };
 
 } // namespace rasterkit

@@ -60,10 +60,13 @@ namespace {
 void stretchSampled(const TTIFFBitMap& source, ConvertedPicture& picture, const AxisMap& xs,
                     const AxisMap& ys) {
     const size_t rowLength = size_t{picture.width()} * 3;
+    const bool sameWidth = picture.width() == source.width();
     for (uint32_t y = 0; y < picture.height(); ++y) {
         uint8_t* target = picture.row(y);
         if (y > 0 && ys.sample[y] == ys.sample[y - 1])
             std::memcpy(target, picture.row(y - 1), rowLength);
+        else if (sameWidth)
+            source.convertWholeRow(ys.sample[y], target);
         else
             source.convertRow(ys.sample[y], xs.sample, target);
     }

@@ -81,12 +81,13 @@ bool TTIFFBitMap::load(std::span<const uint8_t> stream) {
     if (ifd.planarConfiguration != 1 && ifd.samplesPerPixel > 1)
         return fail("separate sample planes");
     if (!chooseColourTable(ifd)) return false;
+    bitsPerPixel_ = ifd.bitsPerPixel;
+    buildByteColours();
     if (!withinPixelLimit(ifd.width, ifd.height)) return fail("picture above the pixel limit");
     if (ifd.compression == Lzw && ifd.horizontalDifferencing && ifd.bitsPerSample < 8)
         return fail("horizontal differencing of samples below 8 bits");
     width_ = ifd.width;
     height_ = ifd.height;
-    bitsPerPixel_ = ifd.bitsPerPixel;
     rowBytes_ = (size_t{width_} * bitsPerPixel_ + 7) / 8;
     // calloc: rows no strip produces hold sample 0, and untouched pages cost nothing.
     samples_.reset(static_cast<uint8_t*>(std::calloc(size_t{height_} * rowBytes_, 1)));
@@ -130,13 +131,35 @@ bool TTIFFBitMap::readStrip(std::span<const uint8_t> stream, const TIFD& ifd, ui
     return true;
 }
 
+namespace {
+
+// Adds to each sample the one a pixel before it; the running sums stay in registers.
+template <size_t Stride> void undoRow(uint8_t* row, size_t pixels) {
+    uint8_t sum[Stride];
+    std::memcpy(sum, row, Stride);
+    for (size_t i = 1; i < pixels; ++i) {
+        uint8_t* p = row + i * Stride;
+        for (size_t s = 0; s < Stride; ++s)
+            p[s] = sum[s] = static_cast<uint8_t>(sum[s] + p[s]);
+    }
+}
+
+} // namespace
+
 void TTIFFBitMap::undoDifferencing(uint8_t* firstRow, size_t rows) const {
-    const size_t stride = bitsPerPixel_ / 8;
-    const size_t bytes = size_t{width_} * stride;
     for (size_t r = 0; r < rows; ++r) {
         uint8_t* row = firstRow + r * rowBytes_;
-        for (size_t j = stride; j < bytes; ++j)
-            row[j] = static_cast<uint8_t>(row[j] + row[j - stride]);
+        switch (bitsPerPixel_) {
+        case 24:
+            undoRow<3>(row, width_);
+            break;
+        case 32:
+            undoRow<4>(row, width_);
+            break;
+        default:
+            undoRow<1>(row, width_);
+            break;
+        }
     }
 }
 
@@ -166,6 +189,46 @@ void convertRgb(const uint8_t* row, std::span<const uint32_t> columns, size_t st
 }
 
 } // namespace
+
+void TTIFFBitMap::buildByteColours() {
+    byteColours_.clear();
+    if (bitsPerPixel_ != 1 && bitsPerPixel_ != 4) return;
+    const uint32_t pixels = 8 / bitsPerPixel_;
+    const uint32_t mask = (1u << bitsPerPixel_) - 1;
+    byteColours_.resize(256 * pixels * 3);
+    for (uint32_t byte = 0; byte < 256; ++byte)
+        for (uint32_t i = 0; i < pixels; ++i) {
+            const uint32_t sample = (byte >> (8 - bitsPerPixel_ * (i + 1))) & mask;
+            std::memcpy(&byteColours_[(byte * pixels + i) * 3],
+                        colour(static_cast<uint8_t>(sample)), 3);
+        }
+}
+
+void TTIFFBitMap::convertWholeRow(uint32_t y, uint8_t* bgr) const {
+    const uint8_t* r = row(y);
+    if (!byteColours_.empty()) {
+        // Whole bytes through the table of byte colours, the pixels left one by one.
+        const uint32_t pixels = 8 / bitsPerPixel_;
+        const size_t whole = width_ / pixels;
+        const size_t bytesOut = size_t{pixels} * 3;
+        for (size_t i = 0; i < whole; ++i)
+            std::memcpy(bgr + i * bytesOut, &byteColours_[r[i] * bytesOut], bytesOut);
+        for (uint32_t x = static_cast<uint32_t>(whole * pixels); x < width_; ++x)
+            convertRow(y, std::span<const uint32_t>(&x, 1), bgr + size_t{x} * 3);
+        return;
+    }
+    if (bitsPerPixel_ == 8) {
+        for (uint32_t x = 0; x < width_; ++x)
+            std::memcpy(bgr + size_t{x} * 3, colour(r[x]), 3);
+        return;
+    }
+    const size_t stride = bitsPerPixel_ / 8;
+    for (uint32_t x = 0; x < width_; ++x, r += stride, bgr += 3) {
+        bgr[0] = r[2];
+        bgr[1] = r[1];
+        bgr[2] = r[0];
+    }
+}
 
 void TTIFFBitMap::convertRow(uint32_t y, std::span<const uint32_t> columns, uint8_t* bgr) const {
     const uint8_t* r = row(y);

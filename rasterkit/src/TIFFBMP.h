@@ -12,6 +12,7 @@
 #include <memory>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace rasterkit {
 
@@ -31,6 +32,8 @@ public:
 
     // Writes the colours of the given columns of row y as blue, green, red.
     void convertRow(uint32_t y, std::span<const uint32_t> columns, uint8_t* bgr) const;
+    // The same for every column of row y, faster.
+    void convertWholeRow(uint32_t y, uint8_t* bgr) const;
     // For 1-bit pictures: the sample value that is shown black.
     uint8_t blackSample() const { return blackSample_; }
     const uint8_t* colour(uint8_t sample) const { return colours_.data() + 3 * sample; }
@@ -43,6 +46,7 @@ private:
     bool fail(std::string_view why);
     bool chooseColourTable(const TIFD& ifd);
     void setGrey(uint32_t sample, uint8_t grey);
+    void buildByteColours();
     bool readStrips(std::span<const uint8_t> stream, const TIFD& ifd);
     bool readStrip(std::span<const uint8_t> stream, const TIFD& ifd, uint32_t strip);
     void undoDifferencing(uint8_t* firstRow, size_t rows) const;
@@ -55,6 +59,8 @@ private:
     uint8_t blackSample_ = 0;
     // Blue, green, red of every sample value of pictures up to 8 bits per pixel.
     std::array<uint8_t, 256 * 3> colours_{};
+    // Colours of the pixels of each byte value, for 1-bit and 4-bit pictures.
+    std::vector<uint8_t> byteColours_;
     std::unique_ptr<uint8_t, FreeDeleter> samples_;
     TLZW lzw_;
 };
