@@ -59,17 +59,23 @@ DWORD ResumeThread(HANDLE thread);
 DWORD SuspendThread(HANDLE thread);
 HANDLE GetCurrentThread();
 DWORD GetCurrentThreadId();
+// THREAD_PRIORITY_IDLE runs the thread under SCHED_IDLE (the highest nice value where that
+// is refused); going back to normal may be refused by the system's limits.
 BOOL SetThreadPriority(HANDLE thread, int priority);
 int GetThreadPriority(HANDLE thread);
 BOOL GetExitCodeThread(HANDLE thread, DWORD* code);
 constexpr DWORD STILL_ACTIVE = 259;
 
 // Waits for an event, semaphore, mutex or thread. Serves sent messages while waiting.
+// Waiting for GetCurrentThread() would never end and fails (WAIT_FAILED).
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+// The handle is invalid at once; the object is freed when no wait uses it any more. A
+// running thread whose handle is closed runs on and cleans up after itself.
 BOOL CloseHandle(HANDLE object);
 void Sleep(DWORD milliseconds);
 DWORD GetTickCount();
 
-// Ends the process at once with the code (no clean-up).
+// Ends the calling process at once with the code (no clean-up); only the current process
+// can be ended.
 [[noreturn]] void TerminateProcess(HANDLE process, UINT code);
 HANDLE GetCurrentProcess();
