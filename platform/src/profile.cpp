@@ -243,7 +243,7 @@ bool ModifyProfile(const std::string& given, const Edit& edit) {
 
 DWORD CopyString(std::string_view text, char* buf, DWORD size) {
     const std::size_t n = std::min<std::size_t>(text.size(), size - 1);
-    std::memcpy(buf, text.data(), n);
+    if (n > 0) std::memcpy(buf, text.data(), n); // an empty view may have no data at all
     buf[n] = '\0';
     return static_cast<DWORD>(n);
 }
