@@ -120,7 +120,8 @@ SimCamera* Simulator::CameraAt(std::uint32_t index) {
 
 std::uint64_t Simulator::QueueEvent(CameraObject& object, std::uint16_t code,
                                     std::uint32_t parameter) {
-    if (!object.eventWorker.running() || object.lost) return object.eventsQueued;
+    if (!object.eventWorker.running() || *object.eventWorker.stop || object.lost)
+        return object.eventsQueued;
     PrEventRecord record{};
     record.containerLength = sizeof(PrEventRecord);
     record.containerType = kEventContainer;
@@ -184,6 +185,20 @@ void Simulator::JoinOrphans(Lock& lock) {
 }
 
 // ---- Threads ------------------------------------------------------------------------------
+
+// A worker that cannot go on (no memory for a frame) ends instead of ending the process.
+void Simulator::RunWorker(void (Simulator::*loop)(std::shared_ptr<CameraObject>,
+                                                  std::shared_ptr<bool>),
+                          std::shared_ptr<CameraObject> object, std::shared_ptr<bool> stop) {
+    try {
+        (this->*loop)(object, stop);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "PRSDK: camera thread ended: %s\n", e.what());
+        Lock lock(mutex_);
+        *stop = true; // queues nothing more; frees a release waiting for its events
+        eventsDelivered_.notify_all();
+    }
+}
 
 void Simulator::EventLoop(std::shared_ptr<CameraObject> object, std::shared_ptr<bool> stop) {
     Lock lock(mutex_);
@@ -342,7 +357,8 @@ PrError Simulator::SetEventCallBack(PrCameraHandle handle, PrContext context,
     if (!object->eventWorker.running()) {
         auto stop = std::make_shared<bool>(false);
         object->eventWorker.stop = stop;
-        object->eventWorker.thread = std::thread(&Simulator::EventLoop, this, object, stop);
+        object->eventWorker.thread =
+            std::thread(&Simulator::RunWorker, this, &Simulator::EventLoop, object, stop);
         object->eventThreadId = object->eventWorker.thread.get_id();
     }
     return PR_OK;
@@ -391,7 +407,8 @@ PrError Simulator::StartViewFinder(PrCameraHandle handle, PrContext context,
     object->frameContext = context;
     auto stop = std::make_shared<bool>(false);
     object->frameWorker.stop = stop;
-    object->frameWorker.thread = std::thread(&Simulator::FrameLoop, this, object, stop);
+    object->frameWorker.thread =
+        std::thread(&Simulator::RunWorker, this, &Simulator::FrameLoop, object, stop);
     return PR_OK;
 }
 
@@ -444,7 +461,10 @@ PrError Simulator::Release(PrCameraHandle handle) {
     const std::uint64_t target = QueueEvent(*object, PR_EVENT_THUMBNAIL_READY, thumbnail);
     // Called from inside the event function the events can only follow this call.
     if (std::this_thread::get_id() != object->eventThreadId)
-        eventsDelivered_.wait(lock, [&] { return object->eventsDelivered >= target; });
+        eventsDelivered_.wait(lock, [&] {
+            return object->eventsDelivered >= target || !object->eventWorker.running() ||
+                   *object->eventWorker.stop;
+        });
     return PR_OK;
 }
 

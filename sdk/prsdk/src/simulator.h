@@ -139,6 +139,8 @@ private:
     void StopObject(Lock& lock, CameraObject& object);
     void EndAllObjects(Lock& lock);
     void JoinOrphans(Lock& lock);
+    void RunWorker(void (Simulator::*loop)(std::shared_ptr<CameraObject>, std::shared_ptr<bool>),
+                   std::shared_ptr<CameraObject> object, std::shared_ptr<bool> stop);
     void EventLoop(std::shared_ptr<CameraObject> object, std::shared_ptr<bool> stop);
     void FrameLoop(std::shared_ptr<CameraObject> object, std::shared_ptr<bool> stop);
     void TransferBlocks(const std::shared_ptr<CameraObject>& object, PrObjectHandle objectHandle,
