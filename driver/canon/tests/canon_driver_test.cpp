@@ -352,22 +352,22 @@ TEST(CanonDriverSession, AngleEventWithAutomaticOrientationTurnsThePreview) {
     h.Pump(200);
     QImage portrait;
     ASSERT_TRUE(platform::CopyBackingImage(window, &portrait));
-    // The picture is the landscape frame turned a quarter counter-clockwise (-90).
+    // The camera held upright-left sends the scene turned; the preview turns it back, so
+    // the portrait shows the scene upright (like the middle of the landscape frames), not
+    // upside down as the opposite quarter turn would.
     auto difference = [&](auto source) {
         double sum = 0;
         for (int y = 0; y < 240; y += 4) {
             for (int x = 0; x < 180; x += 4) {
-                const QPoint s = source(x, y);
-                sum += std::abs(qGray(portrait.pixel(70 + x, y)) - qGray(landscape.pixel(s)));
+                sum += std::abs(qGray(portrait.pixel(70 + x, y)) -
+                                qGray(landscape.pixel(source(x, y))));
             }
         }
         return sum;
     };
-    const double minus90 =
-        difference([](int x, int y) { return QPoint(4 * (239 - y) / 3, 4 * x / 3); });
-    const double plus90 =
-        difference([](int x, int y) { return QPoint(4 * y / 3, (716 - 4 * x) / 3); });
-    EXPECT_LT(minus90 * 3, plus90) << "-90: " << minus90 << " +90: " << plus90;
+    const double upright = difference([](int x, int y) { return QPoint(70 + x, y); });
+    const double upsideDown = difference([](int x, int y) { return QPoint(249 - x, 239 - y); });
+    EXPECT_LT(upright * 2, upsideDown) << "upright: " << upright << " upside down: " << upsideDown;
     d.CameraStopPreview();
     EXPECT_EQ(CameraState(0).viewFinderRunning, 0);
 }

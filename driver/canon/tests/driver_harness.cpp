@@ -1,5 +1,6 @@
 #include "driver_harness.h"
 
+#include "platform/dialogs.h"
 #include "platform/module.h"
 #include "platform/window.h"
 #include "prsdk/prsdk_control.h"
@@ -25,6 +26,11 @@ LRESULT RecordingProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, msg, wParam, lParam);
 }
 
+std::vector<std::string>& BoxTexts() {
+    static std::vector<std::string> texts;
+    return texts;
+}
+
 template <class Fn> void Bind(HMODULE module, const char* name, Fn* out) {
     *out = reinterpret_cast<Fn>(GetProcAddress(module, name));
 }
@@ -35,8 +41,9 @@ QApplication& Application() {
     static int argc = 1;
     static char name[] = "lensport-test";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: Qt must not be torn down by the exit handlers after the test.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -55,6 +62,11 @@ DriverHarness::DriverHarness(const std::string& scenario, const std::string& mod
     fs::create_directories(dataFolder_);
     platform::SetProgramFolderForTests(LENSPORT_PROGRAM_FOLDER);
     Application();
+    // A dialog would stop the test: boxes are recorded and answered.
+    platform::SetMessageBoxAnswerer([](const platform::MessageBoxCall& call) {
+        BoxTexts().push_back(call.text);
+        return IDOK;
+    });
 
     hostWidget_ = std::make_unique<QWidget>();
     hostWidget_->resize(640, 480);
@@ -89,9 +101,15 @@ DriverHarness::~DriverHarness() {
     if (exports_.DestroyModuleWindow != nullptr) exports_.DestroyModuleWindow();
     hostWidget_.reset();
     Inbox().clear();
+    BoxTexts().clear();
+    platform::SetMessageBoxAnswerer({});
     PRSIM_Reset();
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
+}
+
+const std::vector<std::string>& DriverHarness::Boxes() const {
+    return BoxTexts();
 }
 
 std::string DriverHarness::ErrorsLog() const {

@@ -70,6 +70,8 @@ public:
     // Messages received by the host, panel and buttons windows (GUI thread).
     std::vector<ReceivedMessage> Received(const char* name) const;
     // Runs the event loop until pred holds or the generous bound passes.
+    // Message boxes the driver showed (recorded, answered with OK).
+    const std::vector<std::string>& Boxes() const;
     bool WaitFor(const std::function<bool()>& pred, int boundMs = 20000);
     void Pump(int ms);
 

@@ -12,12 +12,12 @@ namespace drivertest {
 namespace {
 
 TEST(CanonDriverNoDetector, MissingCv100StopsBuildingWithTheWarning) {
+    DriverHarness h("[camera]\nmodel = PowerShot A80\n");
     std::vector<platform::MessageBoxCall> boxes;
     platform::SetMessageBoxAnswerer([&](const platform::MessageBoxCall& call) {
         boxes.push_back(call);
         return IDOK;
     });
-    DriverHarness h("[camera]\nmodel = PowerShot A80\n");
     ASSERT_TRUE(h.Loaded());
     platform::WriteProfileString(h.DataFolder() + "/local.ini", "Exceptions",
                                  "LoadLibExceptionMesage", "Bibliothek fehlt:");
@@ -38,7 +38,6 @@ TEST(CanonDriverNoDetector, MissingCv100StopsBuildingWithTheWarning) {
     EXPECT_EQ(h.Driver().CameraIsOnline(), 0);
     EXPECT_EQ(h.Driver().EnumParameterValues("Camera", h.LmdhostIni().c_str(), "Camera_items"), -1);
     h.Driver().DestroyModuleWindow();
-    platform::SetMessageBoxAnswerer({});
 }
 
 } // namespace
