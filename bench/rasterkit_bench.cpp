@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <stdexcept>
+#include <string>
 
 #include <tiffio.h>
 
@@ -100,7 +102,7 @@ struct TiffCase {
     uint16_t predictor;
 };
 
-void benchTiff(const TiffCase& c, uint32_t width, uint32_t height) {
+void benchTiff(const TiffCase& c, uint32_t width, uint32_t height, int runs) {
     TiffLayout layout;
     layout.width = width;
     layout.height = height;
@@ -123,7 +125,7 @@ void benchTiff(const TiffCase& c, uint32_t width, uint32_t height) {
                                 benchmark::DoNotOptimize(bitmap.load(file));
                             },
                             [&] { decodeWithLibtiff(file, libtiffOut); }},
-                           21);
+                           runs);
     std::printf("%-21s %4ux%-4u %6.2f MiB raw | conversion %7.1f MiB/s | decoder %7.1f MiB/s | "
                 "libtiff %7.1f MiB/s | decoder/libtiff %.2f\n",
                 c.name, width, height, rawMiB, rawMiB / t[0], rawMiB / t[1], rawMiB / t[2],
@@ -145,12 +147,17 @@ void benchJpeg() {
 
 } // namespace
 
-int main() {
+// Arguments, both optional: the number of runs per case (21) and a part of the names of
+// the cases to run (all, and the JPEG conversion).
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
+    const std::string only = argc > 2 ? argv[2] : "";
     TIFFSetWarningHandler(nullptr);
     std::printf("LZW TIFF, throughput in raw sample bytes. conversion: GetConvertedImage at the "
                 "picture's own size (decoding and 24-bit output); decoder: TTIFFBitMap::load "
                 "(directory, LZW, differencing); libtiff: TIFFReadEncodedStrip of every strip "
-                "(LZW, differencing). Medians of 21 runs taken in turns.\n");
+                "(LZW, differencing). Medians of %d runs taken in turns.\n",
+                runs);
     const TiffCase cases[] = {
         {"RGB, differencing", {"Rgb", 3, 8, PHOTOMETRIC_RGB}, 2},
         {"RGB", {"Rgb", 3, 8, PHOTOMETRIC_RGB}, 1},
@@ -160,8 +167,8 @@ int main() {
         {"Bilevel", {"Bilevel", 1, 1, PHOTOMETRIC_MINISWHITE}, 1},
     };
     for (const auto& c : cases)
-        benchTiff(c, 2000, 1500);
-    benchJpeg();
+        if (std::string(c.name).find(only) != std::string::npos) benchTiff(c, 2000, 1500, runs);
+    if (only.empty()) benchJpeg();
     ClearResources();
     return 0;
 }

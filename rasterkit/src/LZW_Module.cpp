@@ -6,127 +6,156 @@
 namespace rasterkit {
 namespace {
 
+constexpr uint32_t kFirstWidth = 9;
 constexpr uint32_t kMaxCodeWidth = 12;
-constexpr uint32_t kNoPrevious = TLZW::kClear;
+// Strings are copied in blocks of this size, a whole block even for shorter strings.
+constexpr size_t kBlock = 16;
 
-} // namespace
+// Every byte value, followed by a block of padding so that a single byte is copied like
+// any other string.
+constexpr std::array<uint8_t, 256 + kBlock> kByteValues = [] {
+    std::array<uint8_t, 256 + kBlock> values{};
+    for (size_t i = 0; i < 256; ++i)
+        values[i] = static_cast<uint8_t>(i);
+    return values;
+}();
 
-namespace {
+inline void copyBlock(uint8_t* target, const uint8_t* source) {
+    uint8_t block[kBlock];
+    std::memcpy(block, source, kBlock);
+    std::memcpy(target, block, kBlock);
+}
 
-// Copies length bytes that end at or before target (source + length <= target) in
-// 16-byte blocks when the output has room for the rounded-up length; the bytes written
-// past target + length are overwritten by the strings that follow or cleared at the end.
-inline void copyString(uint8_t* target, const uint8_t* source, size_t length, size_t room) {
-    if (((length + 15) & ~size_t{15}) <= room) {
-        for (size_t i = 0; i < length; i += 16) {
-            uint8_t block[16];
-            std::memcpy(block, source + i, 16);
-            std::memcpy(target + i, block, 16);
+// Copies a string that ends at or before target (or, for a code being defined, one byte
+// into it; see expandRun) in whole blocks. The caller leaves room for the rounded-up
+// length: the bytes written past the string belong to the strings that follow, or are
+// cleared at the end.
+inline void copyBlocks(uint8_t* target, const uint8_t* source, size_t length) {
+    copyBlock(target, source);
+    for (size_t i = kBlock; i < length; i += kBlock)
+        copyBlock(target + i, source + i);
+}
+
+// Codes most significant bit first, across byte boundaries, taken from a 64-bit
+// accumulator filled eight bytes at a time while the strip has that many left.
+class CodeReader {
+public:
+    explicit CodeReader(std::span<const uint8_t> strip)
+        : next_(strip.data()), end_(strip.data() + strip.size()),
+          wordLimit_(strip.size() >= 8 ? reinterpret_cast<uintptr_t>(end_) - 7 : 0) {}
+
+    // False when the strip holds fewer than width bits more.
+    bool read(uint32_t width, uint32_t& code) {
+        if (reinterpret_cast<uintptr_t>(next_) < wordLimit_) [[likely]] {
+            // Whole bytes only; the bits of a partly taken byte are taken again, to the
+            // same place, by the next refill.
+            uint64_t word;
+            std::memcpy(&word, next_, 8);
+            bits_ |= __builtin_bswap64(word) >> count_;
+            next_ += (63 - count_) >> 3;
+            count_ |= 56;
+        } else {
+            while (count_ < width && next_ < end_) {
+                bits_ |= uint64_t{*next_++} << (56 - count_);
+                count_ += 8;
+            }
+            if (count_ < width) return false;
         }
-    } else {
-        std::memcpy(target, source, length);
+        code = static_cast<uint32_t>(bits_ >> (64 - width));
+        bits_ <<= width;
+        count_ -= width;
+        return true;
     }
+
+private:
+    const uint8_t* next_;
+    const uint8_t* const end_;
+    const uintptr_t wordLimit_; // a whole 64-bit word can be read below this place
+    uint64_t bits_ = 0;         // unread bits at the top, zeros below (or bits read again later)
+    uint32_t count_ = 0;        // unread bits in bits_
+};
+
+// The width grows once the entry just made is 510, 1022 or 2046, that is when the next
+// free code is one below a power of two; at 12 bits it stays until the next Clear.
+constexpr uint32_t growthPoint(uint32_t width) {
+    return width < kMaxCodeWidth ? (1u << width) - 1 : UINT32_MAX;
 }
 
 } // namespace
 
+TLZW::TLZW() {
+    for (uint32_t b = 0; b < 256; ++b)
+        table_[b] = Entry{kByteValues.data() + b, 1};
+}
+
+// The state stays in locals so that it stays in registers.
 size_t TLZW::decode(std::span<const uint8_t> strip, std::span<uint8_t> output) {
-    // The decoding state lives in locals so that it stays in registers.
-    const uint8_t* const input = strip.data();
-    const size_t inputSize = strip.size();
-    size_t inputPosition = 0;
-    uint64_t bitBuffer = 0;
-    uint32_t bitsUnread = 0;
-    uint32_t codeWidth = 9;
-    uint32_t lastAssigned = kEndOfInformation;
-    const auto resetTable = [&] {
-        lastAssigned = kEndOfInformation;
-        codeWidth = 9;
-    };
-    // Codes are read most significant bit first, across byte boundaries.
-    const auto readCode = [&](uint32_t& code) {
-        if (bitsUnread < codeWidth) {
-            if (inputSize - inputPosition >= 4) {
-                uint32_t word;
-                std::memcpy(&word, input + inputPosition, 4);
-                bitBuffer = (bitBuffer << 32) | __builtin_bswap32(word);
-                inputPosition += 4;
-                bitsUnread += 32;
-            } else {
-                while (bitsUnread < codeWidth) {
-                    if (inputPosition >= inputSize) return false;
-                    bitBuffer = (bitBuffer << 8) | input[inputPosition++];
-                    bitsUnread += 8;
-                }
-            }
-        }
-        bitsUnread -= codeWidth;
-        code = static_cast<uint32_t>(bitBuffer >> bitsUnread) & ((1u << codeWidth) - 1);
+    CodeReader reader(strip);
+    Entry* const table = table_.data();
+    uint8_t* const out = output.data();
+    uint8_t* const outEnd = out + output.size();
+    uint8_t* target = out;
+    const uint8_t* previous = nullptr; // the previous code's string
+    size_t previousLength = 0;
+    uint32_t width = kFirstWidth;
+    uint32_t growAt = growthPoint(width);
+    uint32_t next = kEndOfInformation + 1; // the next free code
+    uint32_t code = 0;
+    // At the strip's start and after each Clear only a single byte is defined: it starts
+    // a run of codes that each define an entry.
+    const auto startRun = [&] {
+        width = kFirstWidth;
+        growAt = growthPoint(width);
+        next = kEndOfInformation + 1;
+        do {
+            if (!reader.read(width, code)) return false;
+        } while (code == kClear);
+        if (code > 255 || target == outEnd) return false;
+        *target = static_cast<uint8_t>(code);
+        previous = target++;
+        previousLength = 1;
         return true;
     };
-    // The width grows once the entry just made is 510, 1022 or 2046; a full table takes
-    // no more entries (codes keep their meaning until the next Clear).
-    const auto addEntry = [&](uint32_t offset, uint32_t length) {
-        if (lastAssigned + 1 >= kTableSize) return;
-        table_[++lastAssigned] = Entry{offset, length};
-        if (lastAssigned + 2 == (1u << codeWidth) && codeWidth < kMaxCodeWidth) ++codeWidth;
-    };
-    uint8_t* const out = output.data();
-    const size_t capacity = output.size();
-    size_t position = 0;
-    uint32_t previous = kNoPrevious;
-    size_t previousOffset = 0;
-    uint32_t previousLength = 0;
-    uint32_t code = 0;
-    while (readCode(code)) {
-        if (code == kEndOfInformation) break;
-        if (code == kClear) {
-            resetTable();
-            previous = kNoPrevious;
+    bool running = startRun();
+    while (running && reader.read(width, code)) {
+        // The entry this code defines is known before the code: the previous string and
+        // the byte written next. Prepared now, a code being defined needs no case of its
+        // own. While the table is full it lands in the spare last entry.
+        table[next] = Entry{previous, previousLength + 1};
+        if ((code - kClear < 2) | (code > next)) [[unlikely]] {
+            // End of information, or beyond the next free code: damaged data.
+            running = code == kClear && startRun();
             continue;
         }
-        uint32_t length;
-        if (code < 256) {
-            if (position >= capacity) break;
-            out[position] = static_cast<uint8_t>(code);
-            length = 1;
-        } else if (previous == kNoPrevious) {
-            // Right after a Clear (or at a strip that lacks one) only single bytes are
-            // defined.
-            break;
-        } else if (code <= lastAssigned) {
-            const Entry& entry = table_[code];
-            length = entry.length;
-            if (length > capacity - position) {
-                std::memcpy(out + position, out + entry.offset, capacity - position);
-                position = capacity;
-                break;
-            }
-            copyString(out + position, out + entry.offset, length, capacity - position);
-        } else if (code == lastAssigned + 1) {
-            // The string being defined: the previous string and its own first byte.
-            length = previousLength + 1;
-            if (length > capacity - position) {
-                const size_t n = std::min<size_t>(previousLength, capacity - position);
-                std::memcpy(out + position, out + previousOffset, n);
-                position += n;
-                break;
-            }
-            copyString(out + position, out + previousOffset, previousLength, capacity - position);
-            out[position + previousLength] = out[previousOffset];
+        const Entry entry = table[code];
+        const size_t room = outEnd - target;
+        if (entry.length + (kBlock - 1) <= room) [[likely]] {
+            copyBlocks(target, entry.source, entry.length);
+            // A code being defined ends with its own first byte, which the block copy
+            // read before it was written.
+            if (code == next) target[previousLength] = *previous;
         } else {
-            break; // beyond the next free code: damaged data
+            const size_t n = std::min(entry.length, room);
+            const size_t whole = code == next ? std::min(n, previousLength) : n;
+            std::memcpy(target, entry.source, whole);
+            if (whole < n) target[whole] = *previous;
+            if (n < entry.length) {
+                target += n;
+                break; // the output is full
+            }
         }
-        if (previous != kNoPrevious)
-            addEntry(static_cast<uint32_t>(previousOffset), previousLength + 1);
-        previous = code;
-        previousOffset = position;
-        previousLength = length;
-        position += length;
+        // A full table takes no more entries (codes keep their meaning until the next
+        // Clear).
+        next += next < kTableSize;
+        if (next == growAt) [[unlikely]]
+            growAt = growthPoint(++width);
+        previous = target;
+        previousLength = entry.length;
+        target += entry.length;
     }
     // Block copies may have run ahead of the last string; what was not expanded is 0.
-    std::memset(out + position, 0, capacity - position);
-    return position;
+    std::memset(target, 0, outEnd - target);
+    return target - out;
 }
 
 } // namespace rasterkit

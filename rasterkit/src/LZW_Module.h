@@ -15,24 +15,27 @@ public:
     static constexpr uint32_t kEndOfInformation = 257;
     static constexpr uint32_t kTableSize = 4096;
 
+    TLZW();
+
     // Expands the strip into output and returns the number of bytes written. Expansion
     // stops at End of information, at the end of the input, when the output is full and
     // at a code beyond the next free one (damaged data); the output bytes after the
     // returned count are set to 0.
     size_t decode(std::span<const uint8_t> strip, std::span<uint8_t> output);
 
-private:
-    // A string of the table. Every string is a run of bytes already written to the
-    // output (the previous code's string followed by the first byte of the code after
-    // it), so an entry only records where that run is.
+    // A string of the table. Single bytes point into a constant table of all byte
+    // values; every longer string is a run of bytes already written to the output (the
+    // previous code's string followed by the first byte of the code after it).
     struct Entry {
-        uint32_t offset = 0;
-        uint32_t length = 0;
+        const uint8_t* source = nullptr;
+        size_t length = 0;
     };
 
-    // Entries 0 to 257 are never looked up: single bytes are written directly and
-    // Clear and End of information hold no string.
-    std::array<Entry, kTableSize> table_{};
+private:
+    // Entries 0 to 255 are set once; Clear and End of information hold no string. The
+    // extra last entry takes the entry prepared while the table is full, so that no
+    // code has to test for that.
+    std::array<Entry, kTableSize + 1> table_{};
 };
 
 } // namespace rasterkit
