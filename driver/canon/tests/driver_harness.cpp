@@ -112,6 +112,13 @@ const std::vector<std::string>& DriverHarness::Boxes() const {
     return BoxTexts();
 }
 
+bool DriverHarness::Unload() {
+    const bool freed = FreeLibrary(module_) != FALSE;
+    module_ = nullptr;
+    exports_ = DriverExports{};
+    return freed;
+}
+
 std::string DriverHarness::ErrorsLog() const {
     return ReadFile(dataFolder_ + "/errors.log");
 }

@@ -51,6 +51,8 @@ public:
 
     const DriverExports& Driver() const { return exports_; }
     bool Loaded() const { return module_ != nullptr; }
+    // Unloads the driver module (its exports are gone afterwards).
+    bool Unload();
 
     std::string DataFolder() const { return dataFolder_; }
     std::string HostIni() const { return dataFolder_ + "/Capdeck.ini"; }

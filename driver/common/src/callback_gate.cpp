@@ -13,8 +13,9 @@ void CallbackGate::Close(const void* context) {
 }
 
 CallbackGate& SdkCallbackGate() {
-    static CallbackGate gate;
-    return gate;
+    // Never destroyed: an object ended by the library's detach still closes its gate.
+    static CallbackGate* gate = new CallbackGate;
+    return *gate;
 }
 
 } // namespace lensport

@@ -112,10 +112,23 @@ template <class Body> void GuardedVoid(Body&& body) {
     }
 }
 
+// Module windows outlive an unloaded library: they get their own procedures back.
+void RestoreWindowProcedures() {
+    for (const auto& [window, previous] : g_previousProcedures) {
+        if (IsWindow(window) && previous != nullptr) {
+            SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+        }
+    }
+    g_previousProcedures.clear();
+}
+
 // Library detach ends an object the host left behind.
 struct DetachGuard {
     ~DetachGuard() {
-        GuardedVoid([] { EndCamera(true); });
+        GuardedVoid([] {
+            EndCamera(true);
+            RestoreWindowProcedures();
+        });
     }
 } g_detachGuard;
 
