@@ -7,6 +7,7 @@
 // parents); after its WM_NCDESTROY a handle is dead for good (handles are never reused).
 // Deleting a widget and DestroyWindow take the same path.
 #include "kernel_object.h"
+#include "top_level_windows.h"
 #include "window_internal.h"
 
 #include "platform/sync.h"
@@ -234,6 +235,23 @@ HWND CreateStaticWidget(const char* text, DWORD style, int x, int y, int width, 
     if ((style & WS_VISIBLE) != 0) widget->show();
     return window->handle;
 }
+
+// Received broadcasts go to every live top-level window of the process.
+std::vector<HWND> ListTopLevelWindows() {
+    std::vector<HWND> result;
+    auto& table = Table();
+    std::lock_guard lock(table.mutex);
+    for (const auto& [handle, window] : table.windows) {
+        if (window->hasWidget && window->alive && window->parent.load() == nullptr)
+            result.push_back(handle);
+    }
+    return result;
+}
+
+const bool topLevelListerInstalled = [] {
+    SetTopLevelWindowLister(ListTopLevelWindows);
+    return true;
+}();
 
 } // namespace
 

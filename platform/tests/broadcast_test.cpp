@@ -1,7 +1,6 @@
 #include "helpers/gui_test_app.h"
 #include "helpers/services_test_support.h"
 
-#include "../src/top_level_windows.h"
 #include "../src/unique_fd.h"
 #include "platform/broadcast.h"
 #include "platform/window.h"
@@ -41,7 +40,6 @@ protected:
     void TearDown() override {
         platform::StopBroadcastListener();
         platform::SetBroadcastHandler(nullptr);
-        platform::detail::SetTopLevelWindowLister(nullptr);
     }
     void ListenWithHandler() {
         platform::SetBroadcastHandler([this](UINT msg, WPARAM w, LPARAM l) {
@@ -158,17 +156,22 @@ LRESULT RecordingProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
     return DefWindowProcA(hwnd, msg, w, l);
 }
 
-HWND topLevel = nullptr;
-std::vector<HWND> ListTopLevel() {
-    return {topLevel};
+std::atomic<int> childHits{0};
+
+LRESULT ChildProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+    if (msg == expectedMessage) ++childHits;
+    return DefWindowProcA(hwnd, msg, w, l);
 }
 
 TEST_F(BroadcastTest, WithoutAHandlerTheMessageIsPostedToTopLevelWindows) {
     platform_test::GuiApp();
     QWidget form;
-    topLevel = RegisterHostWindow(&form, RecordingProc);
+    HWND topLevel = RegisterHostWindow(&form, RecordingProc);
     ASSERT_NE(topLevel, nullptr);
-    platform::detail::SetTopLevelWindowLister(ListTopLevel);
+    HWND child = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 10, 10, topLevel, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+    SetWindowLongPtrA(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ChildProc));
     expectedMessage = RegisterWindowMessageA(kMessage);
     ASSERT_TRUE(platform::StartBroadcastListener(kKind));
     const pid_t sender = StartChild([] {
@@ -177,6 +180,7 @@ TEST_F(BroadcastTest, WithoutAHandlerTheMessageIsPostedToTopLevelWindows) {
     });
     EXPECT_EQ(WaitChild(sender), 1);
     EXPECT_TRUE(platform_test::ProcessEventsUntil([] { return windowHits == 1; }));
+    EXPECT_EQ(childHits, 0) << "only top-level windows receive broadcasts";
 }
 
 } // namespace
