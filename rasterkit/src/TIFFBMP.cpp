@@ -6,6 +6,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace rasterkit {
 namespace {
 
@@ -133,16 +137,90 @@ bool TTIFFBitMap::readStrip(std::span<const uint8_t> stream, const TIFD& ifd, ui
 
 namespace {
 
-// Adds to each sample the one a pixel before it; the running sums stay in registers.
-template <size_t Stride> void undoRow(uint8_t* row, size_t pixels) {
-    uint8_t sum[Stride];
-    std::memcpy(sum, row, Stride);
-    for (size_t i = 1; i < pixels; ++i) {
-        uint8_t* p = row + i * Stride;
-        for (size_t s = 0; s < Stride; ++s)
-            p[s] = sum[s] = static_cast<uint8_t>(sum[s] + p[s]);
-    }
+// Adds to each sample from start on the one a pixel before it.
+template <size_t Stride> void undoBytes(uint8_t* row, size_t start, size_t bytes) {
+    for (size_t i = std::max(start, Stride); i < bytes; ++i)
+        row[i] = static_cast<uint8_t>(row[i] + row[i - Stride]);
 }
+
+#if defined(__SSE2__)
+
+template <int Bytes> __m128i shiftUp(__m128i v) {
+    return _mm_slli_si128(v, Bytes);
+}
+
+// Blocks of whole pixels in a 16-byte register: the sums within the block, and the
+// block's last pixel repeated over the block, which is what every later block adds.
+template <size_t Stride> struct Block;
+
+template <> struct Block<1> {
+    static constexpr size_t kBytes = 16;
+    static __m128i sums(__m128i v) {
+        v = _mm_add_epi8(v, shiftUp<1>(v));
+        v = _mm_add_epi8(v, shiftUp<2>(v));
+        v = _mm_add_epi8(v, shiftUp<4>(v));
+        return _mm_add_epi8(v, shiftUp<8>(v));
+    }
+    static __m128i lastEverywhere(__m128i v) {
+        v = _mm_srli_si128(v, 15);
+        v = _mm_unpacklo_epi8(v, v);
+        v = _mm_unpacklo_epi16(v, v);
+        return _mm_shuffle_epi32(v, 0);
+    }
+    static void store(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+};
+
+// Four pixels of three bytes; the register's last four bytes are left alone.
+template <> struct Block<3> {
+    static constexpr size_t kBytes = 12;
+    static __m128i sums(__m128i v) {
+        v = _mm_add_epi8(v, shiftUp<3>(v));
+        return _mm_add_epi8(v, shiftUp<6>(v));
+    }
+    static __m128i lastEverywhere(__m128i v) {
+        v = _mm_and_si128(_mm_srli_si128(v, 9), _mm_cvtsi32_si128(0xFFFFFF));
+        v = _mm_or_si128(v, shiftUp<3>(v));
+        return _mm_or_si128(v, shiftUp<6>(v));
+    }
+    static void store(uint8_t* p, __m128i v) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
+        const int32_t last = _mm_cvtsi128_si32(_mm_srli_si128(v, 8));
+        std::memcpy(p + 8, &last, 4);
+    }
+};
+
+template <> struct Block<4> {
+    static constexpr size_t kBytes = 16;
+    static __m128i sums(__m128i v) {
+        v = _mm_add_epi8(v, shiftUp<4>(v));
+        return _mm_add_epi8(v, shiftUp<8>(v));
+    }
+    static __m128i lastEverywhere(__m128i v) { return _mm_shuffle_epi32(v, 0xFF); }
+    static void store(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+};
+
+// Whole blocks first: the sums within a block do not wait for the block before, only one
+// addition per block does. The first pixel adds nothing, like the sums' zero start.
+template <size_t Stride> void undoRow(uint8_t* row, size_t pixels) {
+    using B = Block<Stride>;
+    const size_t bytes = pixels * Stride;
+    __m128i carry = _mm_setzero_si128();
+    size_t i = 0;
+    for (; i + 16 <= bytes; i += B::kBytes) {
+        const __m128i v = B::sums(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i)));
+        B::store(row + i, _mm_add_epi8(v, carry));
+        carry = _mm_add_epi8(carry, B::lastEverywhere(v));
+    }
+    undoBytes<Stride>(row, i, bytes);
+}
+
+#else
+
+template <size_t Stride> void undoRow(uint8_t* row, size_t pixels) {
+    undoBytes<Stride>(row, 0, pixels * Stride);
+}
+
+#endif
 
 } // namespace
 
