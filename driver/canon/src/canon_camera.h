@@ -76,7 +76,7 @@ private:
     std::atomic<PrObjectHandle> thumbnail_{0};
     bool windowAttached_ = false;
     lensport::DetectorImages detectorImages_;
-    lensport::PreviewPipeline preview_{*this};
+    lensport::PreviewPipeline preview_{*this, detectorImages_};
     lensport::AutoEvent monitorWake_;
     lensport::WorkerThread monitor_;
     // The capture in progress: the caller's prefix, then the name of the file being

@@ -1,6 +1,7 @@
 #include "lensport/preview.h"
 
 #include "lensport/camera_module.h"
+#include "lensport/face_library.h"
 #include "platform/gdi.h"
 #include "platform/sync.h"
 
@@ -171,7 +172,8 @@ void RotatePreview(const PreviewImage& src, int rotation, PreviewImage* out) {
     }
 }
 
-PreviewPipeline::PreviewPipeline(CameraModuleBase& owner) : owner_(owner) {}
+PreviewPipeline::PreviewPipeline(CameraModuleBase& owner, const DetectorImages& images)
+    : owner_(owner), images_(images) {}
 
 PreviewPipeline::~PreviewPipeline() {
     Stop();
@@ -218,9 +220,20 @@ void PreviewPipeline::WorkerLoop() {
         }
         const int rotation = owner_.Settings().rotation.load();
         RotatePreview(landscape_, rotation, &turned_);
+        ApplyIdPhoto(rotation);
         Paint(turned_, rotation);
         ++painted_;
     }
+}
+
+// The turned picture through the working image of its shape; the guide stays within the
+// picture (320 or 180 wide, 240 high).
+void PreviewPipeline::ApplyIdPhoto(int rotation) {
+    const bool portrait = rotation == 90 || rotation == -90;
+    IplImage* work = portrait ? images_.Portrait() : images_.Landscape();
+    const BgrPicture picture{turned_.pixels.data(), turned_.width, turned_.height,
+                             static_cast<std::size_t>(turned_.width) * 3};
+    idPhoto_.ProcessFrame(picture, work, turned_.width, kPreviewHeight, owner_.Settings());
 }
 
 void PreviewPipeline::Paint(const PreviewImage& image, int rotation) {

@@ -3,6 +3,7 @@
 // says and paints it into the module window at a fixed size.
 #pragma once
 
+#include "lensport/face_detector.h"
 #include "lensport/worker_thread.h"
 #include "platform/types.h"
 
@@ -16,6 +17,7 @@
 namespace lensport {
 
 class CameraModuleBase;
+class DetectorImages;
 
 inline constexpr std::size_t kFrameBufferSize = 102400;
 inline constexpr int kLandscapeWidth = 320;
@@ -49,7 +51,9 @@ void RotatePreview(const PreviewImage& landscape, int rotation, PreviewImage* ou
 
 class PreviewPipeline {
 public:
-    explicit PreviewPipeline(CameraModuleBase& owner);
+    // images: the detector's working images of the owner (created while the worker is
+    // stopped).
+    PreviewPipeline(CameraModuleBase& owner, const DetectorImages& images);
     PreviewPipeline(const PreviewPipeline&) = delete;
     PreviewPipeline& operator=(const PreviewPipeline&) = delete;
     ~PreviewPipeline();
@@ -66,13 +70,18 @@ public:
     std::uint64_t FramesReceived() const { return received_.load(); }
     std::uint64_t FramesDropped() const { return dropped_.load(); }
     std::uint64_t FramesPainted() const { return painted_.load(); }
+    // The ID-photo step (frame counter, detector runs, last face).
+    const IdPhotoProcessor& IdPhoto() const { return idPhoto_; }
 
 private:
     void WorkerLoop();
     bool DecodeCurrentFrame();
+    void ApplyIdPhoto(int rotation);
     void Paint(const PreviewImage& image, int rotation);
 
     CameraModuleBase& owner_;
+    const DetectorImages& images_;
+    IdPhotoProcessor idPhoto_;
     std::mutex frameLock_;
     std::array<std::uint8_t, kFrameBufferSize> frame_{};
     std::size_t frameLength_ = 0;
