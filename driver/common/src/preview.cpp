@@ -140,30 +140,49 @@ bool DecodePreviewFrame(const std::uint8_t* data, std::size_t size, PreviewImage
     return decoded;
 }
 
+namespace {
+
+// Sizes a result image every pixel of which is written next (no clearing, and no new
+// allocation from the second frame on).
+void Shape(PreviewImage* out, int width, int height) {
+    out->width = width;
+    out->height = height;
+    out->pixels.resize(static_cast<std::size_t>(width) * height * 3);
+}
+
+void CopyPixel(std::uint8_t* to, const std::uint8_t* from) {
+    to[0] = from[0];
+    to[1] = from[1];
+    to[2] = from[2];
+}
+
+} // namespace
+
 void RotatePreview(const PreviewImage& src, int rotation, PreviewImage* out) {
     switch (rotation) {
     case 180:
-        out->Reset(kLandscapeWidth, kLandscapeHeight);
+        Shape(out, kLandscapeWidth, kLandscapeHeight);
         for (int y = 0; y < kLandscapeHeight; ++y) {
-            for (int x = 0; x < kLandscapeWidth; ++x) {
-                std::memcpy(out->Pixel(x, y), src.Pixel(319 - x, 239 - y), 3);
-            }
+            const std::uint8_t* from = src.Pixel(319, 239 - y);
+            std::uint8_t* to = out->Pixel(0, y);
+            for (int x = 0; x < kLandscapeWidth; ++x, to += 3, from -= 3)
+                CopyPixel(to, from);
         }
         break;
     case 90:
-        out->Reset(kPortraitWidth, kPreviewHeight);
+        Shape(out, kPortraitWidth, kPreviewHeight);
         for (int y = 0; y < kPreviewHeight; ++y) {
-            for (int x = 0; x < kPortraitWidth; ++x) {
-                std::memcpy(out->Pixel(x, y), src.Pixel(4 * y / 3, (716 - 4 * x) / 3), 3);
-            }
+            std::uint8_t* to = out->Pixel(0, y);
+            for (int x = 0; x < kPortraitWidth; ++x, to += 3)
+                CopyPixel(to, src.Pixel(4 * y / 3, (716 - 4 * x) / 3));
         }
         break;
     case -90:
-        out->Reset(kPortraitWidth, kPreviewHeight);
+        Shape(out, kPortraitWidth, kPreviewHeight);
         for (int y = 0; y < kPreviewHeight; ++y) {
-            for (int x = 0; x < kPortraitWidth; ++x) {
-                std::memcpy(out->Pixel(x, y), src.Pixel(4 * (239 - y) / 3, 4 * x / 3), 3);
-            }
+            std::uint8_t* to = out->Pixel(0, y);
+            for (int x = 0; x < kPortraitWidth; ++x, to += 3)
+                CopyPixel(to, src.Pixel(4 * (239 - y) / 3, 4 * x / 3));
         }
         break;
     default:
