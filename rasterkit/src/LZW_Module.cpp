@@ -40,12 +40,15 @@ inline void copyBlocks(uint8_t* target, const uint8_t* source, size_t length) {
 // accumulator filled eight bytes at a time while the strip has that many left.
 class CodeReader {
 public:
+    static constexpr uint32_t kCodesPerWord = 56 / kMaxCodeWidth;
+
     explicit CodeReader(std::span<const uint8_t> strip)
         : next_(strip.data()), end_(strip.data() + strip.size()),
           wordLimit_(strip.size() >= 8 ? reinterpret_cast<uintptr_t>(end_) - 7 : 0) {}
 
-    // False when the strip holds fewer than width bits more.
-    bool read(uint32_t width, uint32_t& code) {
+    // Fills the accumulator and tells how many codes of up to 12 bits it surely holds
+    // now: four after a whole word, otherwise one when width bits are left, or none.
+    uint32_t refill(uint32_t width) {
         if (reinterpret_cast<uintptr_t>(next_) < wordLimit_) [[likely]] {
             // Whole bytes only; the bits of a partly taken byte are taken again, to the
             // same place, by the next refill.
@@ -54,16 +57,27 @@ public:
             bits_ |= __builtin_bswap64(word) >> count_;
             next_ += (63 - count_) >> 3;
             count_ |= 56;
-        } else {
-            while (count_ < width && next_ < end_) {
-                bits_ |= uint64_t{*next_++} << (56 - count_);
-                count_ += 8;
-            }
-            if (count_ < width) return false;
+            return kCodesPerWord;
         }
-        code = static_cast<uint32_t>(bits_ >> (64 - width));
+        while (count_ < width && next_ < end_) {
+            bits_ |= uint64_t{*next_++} << (56 - count_);
+            count_ += 8;
+        }
+        return count_ >= width ? 1 : 0;
+    }
+
+    // Takes a code the last refill made sure of.
+    uint32_t take(uint32_t width) {
+        const auto code = static_cast<uint32_t>(bits_ >> (64 - width));
         bits_ <<= width;
         count_ -= width;
+        return code;
+    }
+
+    // False when the strip holds fewer than width bits more.
+    bool read(uint32_t width, uint32_t& code) {
+        if (refill(width) == 0) return false;
+        code = take(width);
         return true;
     }
 
@@ -94,19 +108,22 @@ size_t TLZW::decode(std::span<const uint8_t> strip, std::span<uint8_t> output) {
     Entry* const table = table_.data();
     uint8_t* const out = output.data();
     uint8_t* const outEnd = out + output.size();
+    // Strings that end below this leave room for a whole last block.
+    const uintptr_t blockLimit =
+        output.size() >= kBlock - 1 ? reinterpret_cast<uintptr_t>(outEnd) - (kBlock - 1) : 0;
     uint8_t* target = out;
     const uint8_t* previous = nullptr; // the previous code's string
     size_t previousLength = 0;
     uint32_t width = kFirstWidth;
     uint32_t growAt = growthPoint(width);
     uint32_t next = kEndOfInformation + 1; // the next free code
-    uint32_t code = 0;
     // At the strip's start and after each Clear only a single byte is defined: it starts
     // a run of codes that each define an entry.
     const auto startRun = [&] {
         width = kFirstWidth;
         growAt = growthPoint(width);
         next = kEndOfInformation + 1;
+        uint32_t code = 0;
         do {
             if (!reader.read(width, code)) return false;
         } while (code == kClear);
@@ -117,41 +134,45 @@ size_t TLZW::decode(std::span<const uint8_t> strip, std::span<uint8_t> output) {
         return true;
     };
     bool running = startRun();
-    while (running && reader.read(width, code)) {
-        // The entry this code defines is known before the code: the previous string and
-        // the byte written next. Prepared now, a code being defined needs no case of its
-        // own. While the table is full it lands in the spare last entry.
-        table[next] = Entry{previous, previousLength + 1};
-        if ((code - kClear < 2) | (code > next)) [[unlikely]] {
-            // End of information, or beyond the next free code: damaged data.
-            running = code == kClear && startRun();
-            continue;
-        }
-        const Entry entry = table[code];
-        const size_t room = outEnd - target;
-        if (entry.length + (kBlock - 1) <= room) [[likely]] {
-            copyBlocks(target, entry.source, entry.length);
-            // A code being defined ends with its own first byte, which the block copy
-            // read before it was written.
-            if (code == next) target[previousLength] = *previous;
-        } else {
-            const size_t n = std::min(entry.length, room);
-            const size_t whole = code == next ? std::min(n, previousLength) : n;
-            std::memcpy(target, entry.source, whole);
-            if (whole < n) target[whole] = *previous;
-            if (n < entry.length) {
-                target += n;
-                break; // the output is full
+    // The codes go in groups that one refill of the accumulator is enough for.
+    for (uint32_t codes = 0; running && (codes = reader.refill(width)) > 0;) {
+        do {
+            const uint32_t code = reader.take(width);
+            // The entry this code defines is known before the code: the previous string
+            // and the byte written next. Prepared now, a code being defined needs no case
+            // of its own. While the table is full it lands in the spare last entry.
+            table[next] = Entry{previous, previousLength + 1};
+            if ((code - kClear < 2) | (code > next)) [[unlikely]] {
+                // End of information, or beyond the next free code: damaged data.
+                running = code == kClear && startRun();
+                break;
             }
-        }
-        // A full table takes no more entries (codes keep their meaning until the next
-        // Clear).
-        next += next < kTableSize;
-        if (next == growAt) [[unlikely]]
-            growAt = growthPoint(++width);
-        previous = target;
-        previousLength = entry.length;
-        target += entry.length;
+            const Entry entry = table[code];
+            if (reinterpret_cast<uintptr_t>(target) + entry.length <= blockLimit) [[likely]] {
+                copyBlocks(target, entry.source, entry.length);
+                // A code being defined ends with its own first byte, which the block copy
+                // read before it was written.
+                if (code == next) target[previousLength] = *previous;
+            } else {
+                const size_t n = std::min<size_t>(entry.length, outEnd - target);
+                const size_t whole = code == next ? std::min(n, previousLength) : n;
+                std::memcpy(target, entry.source, whole);
+                if (whole < n) target[whole] = *previous;
+                if (n < entry.length) {
+                    target += n;
+                    running = false; // the output is full
+                    break;
+                }
+            }
+            // A full table takes no more entries (codes keep their meaning until the next
+            // Clear).
+            next += next < kTableSize;
+            if (next == growAt) [[unlikely]]
+                growAt = growthPoint(++width);
+            previous = target;
+            previousLength = entry.length;
+            target += entry.length;
+        } while (--codes > 0);
     }
     // Block copies may have run ahead of the last string; what was not expanded is 0.
     std::memset(target, 0, outEnd - target);

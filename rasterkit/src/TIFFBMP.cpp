@@ -93,21 +93,27 @@ bool TTIFFBitMap::load(std::span<const uint8_t> stream) {
     width_ = ifd.width;
     height_ = ifd.height;
     rowBytes_ = (size_t{width_} * bitsPerPixel_ + 7) / 8;
-    // calloc: rows no strip produces hold sample 0, and untouched pages cost nothing.
-    samples_.reset(static_cast<uint8_t*>(std::calloc(size_t{height_} * rowBytes_, 1)));
+    // Not cleared here: every strip read writes all of its rows (an LZW strip that ends
+    // early gets zeros), and the rows no strip reaches are cleared afterwards.
+    samples_.reset(static_cast<uint8_t*>(std::malloc(size_t{height_} * rowBytes_)));
     if (!samples_) return fail("out of memory");
-    if (ifd.compression != Uncompressed && ifd.compression != Lzw) return true;
-    return readStrips(stream, ifd);
+    const uint32_t rowsRead =
+        ifd.compression == Uncompressed || ifd.compression == Lzw ? readStrips(stream, ifd) : 0;
+    if (!samples_) return false;
+    std::memset(samples_.get() + size_t{rowsRead} * rowBytes_, 0,
+                size_t{height_ - rowsRead} * rowBytes_);
+    return true;
 }
 
 // Strip i holds rows i x rows per strip on, the last one up to the picture's end.
-// Strips past the picture are ignored; rows that no strip covers keep sample 0.
-bool TTIFFBitMap::readStrips(std::span<const uint8_t> stream, const TIFD& ifd) {
+// Strips past the picture are ignored; rows that no strip covers hold sample 0. Gives
+// the number of rows from the top the strips cover (0 after a failure).
+uint32_t TTIFFBitMap::readStrips(std::span<const uint8_t> stream, const TIFD& ifd) {
     const uint32_t needed = (height_ + ifd.rowsPerStrip - 1) / ifd.rowsPerStrip;
     const uint32_t strips = std::min<uint32_t>(ifd.stripCount, needed);
     for (uint32_t i = 0; i < strips; ++i)
-        if (!readStrip(stream, ifd, i)) return false;
-    return true;
+        if (!readStrip(stream, ifd, i)) return 0;
+    return std::min<uint32_t>(height_, strips * ifd.rowsPerStrip);
 }
 
 bool TTIFFBitMap::readStrip(std::span<const uint8_t> stream, const TIFD& ifd, uint32_t strip) {

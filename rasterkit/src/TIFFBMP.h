@@ -47,7 +47,7 @@ private:
     bool chooseColourTable(const TIFD& ifd);
     void setGrey(uint32_t sample, uint8_t grey);
     void buildByteColours();
-    bool readStrips(std::span<const uint8_t> stream, const TIFD& ifd);
+    uint32_t readStrips(std::span<const uint8_t> stream, const TIFD& ifd);
     bool readStrip(std::span<const uint8_t> stream, const TIFD& ifd, uint32_t strip);
     void undoDifferencing(uint8_t* firstRow, size_t rows) const;
 
