@@ -13,9 +13,8 @@ void CallbackGate::Close(const void* context) {
 }
 
 CallbackGate& SdkCallbackGate() {
-    // Never destroyed: an object ended by the library's detach still closes its gate.
-    static CallbackGate* gate = new CallbackGate;
-    return *gate;
+    static CallbackGate gate;
+    return gate;
 }
 
 } // namespace lensport

@@ -2,6 +2,7 @@
 // camera object, and answer with fixed values while there is none. Nothing thrown inside
 // the driver crosses this boundary.
 #include "lensport/exports.h"
+#include "lensport/callback_gate.h"
 #include "lensport/driver_backend.h"
 #include "platform/profile.h"
 #include "platform/window.h"
@@ -122,8 +123,10 @@ void RestoreWindowProcedures() {
     g_previousProcedures.clear();
 }
 
-// Library detach ends an object the host left behind.
+// Library detach ends an object the host left behind. The callback gate is made first
+// so it is still there when the guard ends the object.
 struct DetachGuard {
+    DetachGuard() { SdkCallbackGate(); }
     ~DetachGuard() {
         GuardedVoid([] {
             EndCamera(true);
