@@ -99,14 +99,17 @@ int RunLiveView(const Options& options, const DriverBinding& driver, const DataF
     if (options.face) TurnOnFaceGuide(driver, files);
 
     FrameCounter counter(session.ModuleWindow());
-    driver.CameraStartPreview();
-    const auto bound = kStartBound + kPerFrameBound * options.frames;
-    session.Wait(
-        [&] {
+    const auto framesDrawn = [&counter](int wanted) {
+        return [&counter, wanted] {
             counter.Check();
-            return counter.Frames() >= options.frames;
-        },
-        bound, kPoll);
+            return counter.Frames() >= wanted;
+        };
+    };
+    driver.CameraStartPreview();
+    // A viewfinder that never starts is told apart quickly from a slow one.
+    if (session.Wait(framesDrawn(1), kStartBound, kPoll)) {
+        session.Wait(framesDrawn(options.frames), kPerFrameBound * options.frames, kPoll);
+    }
     driver.CameraStopPreview();
     if (session.CameraShutDown()) throw ToolError(kExitFailure, "the camera went away");
     if (counter.Frames() < options.frames) {
