@@ -1,6 +1,7 @@
 // The viewfinder path: the SDK's frame function hands each JPEG frame over into the
 // frame buffer, and the preview worker decodes it, turns it as the preview rotation
-// says and paints it into the module window at a fixed size.
+// says, runs the ID-photo step (face detection and crop guide) and paints it into the
+// module window at a fixed size.
 #pragma once
 
 #include "lensport/face_detector.h"
