@@ -79,6 +79,29 @@ void DrawMarker(RgbImage& frame, std::uint32_t frameNumber) {
         }
 }
 
+// Grows a JPEG to at least minimumBytes with comment segments right after its
+// start-of-image marker, so it stays a valid picture of the same pixels.
+void FillWithComments(Bytes& jpeg, std::uint32_t minimumBytes) {
+    constexpr std::size_t kMaxSegmentPayload = 0xFFFF - 2;
+    constexpr std::size_t kSegmentOverhead = 4; // marker and length
+    if (jpeg.size() < 2 || jpeg.size() >= minimumBytes) return;
+    Bytes fill;
+    std::size_t missing = minimumBytes - jpeg.size();
+    while (missing > 0) {
+        // A segment is never smaller than its overhead; the last one may overshoot.
+        const std::size_t payload = std::min(
+            kMaxSegmentPayload, missing > kSegmentOverhead ? missing - kSegmentOverhead : 0);
+        const std::size_t length = payload + 2;
+        fill.push_back(0xFF);
+        fill.push_back(0xFE);
+        fill.push_back(static_cast<std::uint8_t>(length >> 8));
+        fill.push_back(static_cast<std::uint8_t>(length & 0xFF));
+        fill.insert(fill.end(), payload, static_cast<std::uint8_t>('.'));
+        missing -= std::min(missing, payload + kSegmentOverhead);
+    }
+    jpeg.insert(jpeg.begin() + 2, fill.begin(), fill.end());
+}
+
 } // namespace
 
 std::shared_ptr<const RgbImage> LoadScene(const std::string& path, std::string* error) {
@@ -136,11 +159,12 @@ Bytes MakeBrokenFrame(PrsimFrameFault fault, const RgbImage& scene, std::uint32_
     }
 }
 
-Capture MakeCapture(const std::string& sourcePath, int width, int height, std::string* error) {
-    using Key = std::tuple<std::string, int, int>;
+Capture MakeCapture(const std::string& sourcePath, int width, int height,
+                    std::uint32_t minimumBytes, std::string* error) {
+    using Key = std::tuple<std::string, int, int, std::uint32_t>;
     static std::mutex cacheMutex;
     static std::map<Key, Capture> cache;
-    const Key key{sourcePath, width, height};
+    const Key key{sourcePath, width, height, minimumBytes};
     std::lock_guard lock(cacheMutex);
     if (const auto found = cache.find(key); found != cache.end()) return found->second;
     auto source = DecodeSource(sourcePath, BuiltInPicture(), error);
@@ -148,7 +172,9 @@ Capture MakeCapture(const std::string& sourcePath, int width, int height, std::s
     RgbImage picture = Resize(*source, width, height);
     AddNoise(picture, 0x5eed, 12);
     Capture capture;
-    capture.fullImage = std::make_shared<const Bytes>(EncodeJpeg(picture, kPictureQuality));
+    Bytes full = EncodeJpeg(picture, kPictureQuality);
+    FillWithComments(full, minimumBytes);
+    capture.fullImage = std::make_shared<const Bytes>(std::move(full));
     capture.thumbnail = std::make_shared<const Bytes>(
         EncodeJpeg(Resize(*source, kThumbnailWidth, kThumbnailHeight), kThumbnailQuality));
     if (capture.fullImage->empty() || capture.thumbnail->empty()) {

@@ -29,7 +29,9 @@ struct Capture {
     std::shared_ptr<const Bytes> thumbnail;
 };
 // The picture a release produces at the given size, from the source photo (empty path:
-// built-in). Made once per source and size, then shared. Null members on failure.
-Capture MakeCapture(const std::string& sourcePath, int width, int height, std::string* error);
+// built-in), filled with JPEG comment segments up to at least minimumBytes (0: as
+// encoded). Made once per source, size and fill, then shared. Null members on failure.
+Capture MakeCapture(const std::string& sourcePath, int width, int height,
+                    std::uint32_t minimumBytes, std::string* error);
 
 } // namespace prsim

@@ -183,6 +183,11 @@ std::string ParseCameraKey(const std::string& key, std::string_view value, const
         return {};
     }
     if (key == "picture") return ParsePicture(value, camera);
+    if (key == "picture_bytes") {
+        if (!ParseNumber(value, kMaxPictureBytes, &camera->pictureBytes))
+            return "picture_bytes must be 0 to 268435456";
+        return {};
+    }
     if (key == "scene")
         camera->scenePath = ResolvePath(value, base);
     else if (key == "source")

@@ -13,13 +13,16 @@ namespace prsim {
 constexpr std::size_t kMaxModelChars = 40; // UTF-16 units, without the terminating zero
 constexpr std::size_t kMaxCameras = 64;
 constexpr int kMinPictureSide = 16;
+// Largest size a captured picture may be filled up to (picture_bytes).
+constexpr std::uint32_t kMaxPictureBytes = 256u << 20;
 
 struct CameraSpec {
     std::u16string model = u"PowerShot Simulated Camera";
     int pictureWidth = 2272;
     int pictureHeight = 1704;
-    std::string scenePath;   // viewfinder scene; empty: the built-in portrait
-    std::string picturePath; // source of the captured pictures; empty: built-in
+    std::uint32_t pictureBytes = 0; // captured picture filled up to this size; 0: as encoded
+    std::string scenePath;          // viewfinder scene; empty: the built-in portrait
+    std::string picturePath;        // source of the captured pictures; empty: built-in
     bool plugged = true;
     PropertyTable properties = DefaultProperties();
 };

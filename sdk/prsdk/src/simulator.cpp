@@ -440,8 +440,8 @@ PrError Simulator::Release(PrCameraHandle handle) {
     const CameraSpec spec = object->camera->spec;
     lock.unlock();
     std::string why;
-    const Capture capture =
-        MakeCapture(spec.picturePath, spec.pictureWidth, spec.pictureHeight, &why);
+    const Capture capture = MakeCapture(spec.picturePath, spec.pictureWidth, spec.pictureHeight,
+                                        spec.pictureBytes, &why);
     lock.lock();
     if (!capture.fullImage) {
         lastError_ = why;

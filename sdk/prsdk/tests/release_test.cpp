@@ -118,6 +118,25 @@ TEST_F(PrsdkReleaseTest, PictureSizeComesFromTheScenario) {
     EXPECT_EQ(decoded->height, 480);
 }
 
+TEST_F(PrsdkReleaseTest, PictureIsFilledUpToTheScenarioSizeAndStaysAValidJpeg) {
+    LoadScenario("[camera]\npicture = 320x240\npicture_bytes = 300001\n");
+    const PrCameraHandle camera = Open();
+    Recorder<Event> events;
+    ASSERT_EQ(PR_SetEventCallBack(camera, &events, RecordEvent), PR_OK);
+    const Released released = ReleaseAndCollect(camera, events);
+    Recorder<Block> blocks;
+    ASSERT_EQ(PR_RC_GetReleasedData(camera, released.full, 0xC008, 0x10000, &blocks, RecordBlock),
+              PR_OK);
+    const std::vector<std::uint8_t> picture = Reassemble(blocks.Items(), 0x10000);
+    EXPECT_GE(picture.size(), 300001u);
+    EXPECT_LE(picture.size(), 300001u + 3) << "at most a minimal segment's overshoot";
+    const auto decoded = DecodeJpeg(picture);
+    ASSERT_TRUE(decoded.has_value());
+    EXPECT_FALSE(decoded->warnings);
+    EXPECT_EQ(decoded->width, 320);
+    EXPECT_EQ(decoded->height, 240);
+}
+
 TEST_F(PrsdkReleaseTest, ObjectMustMatchItsEventCode) {
     const PrCameraHandle camera = Open();
     Recorder<Event> events;

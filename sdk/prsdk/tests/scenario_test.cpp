@@ -77,6 +77,8 @@ TEST(PrsdkScenarioTest, BadInputGivesTheLineAndReason) {
         {"[camera]\npicture = 10x10\n", "picture must be"},
         {"[camera]\npicture = 9000x100\n", "picture must be"},
         {"[camera]\npicture = 100\n", "picture must be"},
+        {"[camera]\npicture_bytes = 268435457\n", "picture_bytes must be"},
+        {"[camera]\npicture_bytes = lots\n", "picture_bytes must be"},
         {"[camera]\nplugged = maybe\n", "plugged must be"},
         {"[camera]\nD00C = 0x100\n", "does not fit"},
         {"[camera]\nD00C = 1 {1, 256}\n", "bad value list"},
