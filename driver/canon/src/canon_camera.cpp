@@ -71,7 +71,7 @@ void CanonCamera::Build() {
         FailBuilding(failure);
         return;
     }
-    Settings().angleCode = ReadAngle(0);
+    Settings().angleCode = parameters_.ReadAngle(camera_.load(), 0);
 }
 
 // A first start that fails is retried once after finishing the SDK.
@@ -270,53 +270,32 @@ std::uint8_t CanonCamera::ApplyPreviewType(std::intptr_t value) {
     return 1;
 }
 
-std::int32_t CanonCamera::ReadAngle(std::int32_t defaultValue) {
-    auto description = std::make_unique<PropertyDescription>();
-    description->Read(camera_.load(), PR_PROP_ANGLE);
-    if (description->Code() != PR_PROP_ANGLE || description->DataType() != PR_PTP_TYPE_UINT16) {
-        lensport::LogErrorCode(7, 0);
-        return defaultValue;
-    }
-    return description->Current();
-}
-
-std::int32_t CanonCamera::ReadZoomPosition(std::int32_t defaultValue) {
-    auto description = std::make_unique<PropertyDescription>();
-    const PrError error = description->Read(camera_.load(), PR_PROP_ZOOM_POS);
-    const std::uint32_t code =
-        error != PR_OK
-            ? error
-            : description->Check(PR_PROP_ZOOM_POS, PR_PTP_TYPE_UINT16, PR_PTP_READ_WRITE);
-    if (code != 0) {
-        lensport::LogErrorCode(7, code);
-        return defaultValue;
-    }
-    return description->Current();
-}
-
 std::int32_t CanonCamera::GetParameter(const char* name, std::int32_t defaultValue) {
-    if (camera_.load() == 0) return 0;
+    const PrCameraHandle handle = camera_.load();
+    if (handle == 0) return 0;
     if (name == nullptr) return defaultValue;
-    const std::string_view parameter(name);
-    if (parameter == "Angle") return ReadAngle(defaultValue);
-    if (parameter == "ZoomPos") return ReadZoomPosition(defaultValue);
-    return defaultValue;
+    return parameters_.Get(handle, name, defaultValue);
 }
 
-bool CanonCamera::SetParameter(const char* name, std::intptr_t) {
-    return camera_.load() != 0 && name != nullptr;
+bool CanonCamera::SetParameter(const char* name, std::intptr_t value) {
+    const PrCameraHandle handle = camera_.load();
+    if (handle == 0 || name == nullptr) return false;
+    return parameters_.Set(handle, name, value);
 }
 
 bool CanonCamera::SetParameterDirect(const char* name, const char* text) {
-    return camera_.load() != 0 && name != nullptr && text != nullptr;
+    const PrCameraHandle handle = camera_.load();
+    if (handle == 0 || name == nullptr) return false;
+    return parameters_.SetDirect(handle, name, text);
 }
 
 std::int32_t CanonCamera::EnumParameterValues(const char* name, const char* listFile,
                                               const char* section) {
-    if (camera_.load() == 0) return -1;
+    const PrCameraHandle handle = camera_.load();
+    if (handle == 0) return -1;
     if (name == nullptr || listFile == nullptr || section == nullptr) return 0;
     if (std::string_view(name) == "Camera") return EnumerateCameras(listFile, section);
-    return 0;
+    return parameters_.Enumerate(handle, name, listFile, section);
 }
 
 // The connected cameras as a value list; list names have blanks and commas replaced.

@@ -3,7 +3,9 @@
 // USB still-image count for a camera that went away, and runs the viewfinder.
 #pragma once
 
+#include "canon_parameters.h"
 #include "lensport/camera_module.h"
+#include "lensport/capture_file.h"
 #include "lensport/face_library.h"
 #include "lensport/preview.h"
 #include "lensport/worker_thread.h"
@@ -11,7 +13,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 namespace canon {
@@ -55,14 +56,13 @@ private:
     void MonitorUsb();
     void StopWorkers();
 
-    std::int32_t ReadAngle(std::int32_t defaultValue);
-    std::int32_t ReadZoomPosition(std::int32_t defaultValue);
     std::int32_t EnumerateCameras(const char* listFile, const char* section);
     std::uint8_t ApplyPreviewType(std::intptr_t value);
 
     void RunRelease();
-    void TransferObject(PrObjectHandle object, std::uint16_t eventCode, std::uint32_t blockSize);
+    bool TransferObject(PrObjectHandle object, std::uint16_t eventCode, std::uint32_t blockSize);
     void HandleProgress(const PrProgress& progress);
+    void NoteTransferFailure(std::uint32_t code);
 
     static PrError OnEvent(PrCameraHandle camera, PrContext context, void* record);
     static PrError OnFrame(PrCameraHandle camera, PrContext context, std::uint32_t size,
@@ -79,11 +79,17 @@ private:
     lensport::PreviewPipeline preview_{*this, detectorImages_};
     lensport::AutoEvent monitorWake_;
     lensport::WorkerThread monitor_;
+    // The shooting settings: value maps and the focus-lock-cleared flag (GUI thread).
+    CanonParameters parameters_;
     // The capture in progress: the caller's prefix, then the name of the file being
-    // written; the window told about progress and the end; the open output file.
+    // written; the window told about progress and the end; the output file; whether the
+    // prefix was too long to name a file; the first reason the picture was not stored.
     std::string filePath_;
     std::atomic<HWND> notify_{nullptr};
-    std::FILE* output_ = nullptr;
+    lensport::CaptureFile output_;
+    bool prefixTooLong_ = false;
+    bool transferStored_ = false;
+    std::uint32_t transferFailure_ = 0;
     lensport::WorkerThread releaseThread_;
 };
 

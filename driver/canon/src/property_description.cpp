@@ -1,5 +1,7 @@
 #include "property_description.h"
 
+#include <algorithm>
+
 namespace canon {
 
 PrError PropertyDescription::Read(PrCameraHandle camera, std::uint16_t property) {
@@ -8,11 +10,21 @@ PrError PropertyDescription::Read(PrCameraHandle camera, std::uint16_t property)
     return PR_GetDevicePropDesc(camera, property, &size, bytes_.data());
 }
 
-std::uint8_t PropertyDescription::Check(std::uint16_t property, std::uint16_t type,
-                                        std::uint8_t getSet) const {
-    if (Code() != property) return kWrongCode;
-    if (DataType() != type) return kWrongType;
-    if (GetSet() != getSet) return kWrongGetSet;
+std::size_t PropertyDescription::EnumCount() const {
+    const std::size_t first = FormData() + 2;
+    const std::size_t room = (bytes_.size() - first) / ValueSize();
+    return std::min<std::size_t>(Word(FormData()), room);
+}
+
+std::uint16_t PropertyDescription::EnumValue(std::size_t i) const {
+    return i < EnumCount() ? Value(FormData() + 2 + i * ValueSize()) : 0;
+}
+
+std::uint8_t PropertyDescription::Check(const Shape& shape) const {
+    if (Code() != shape.property) return kWrongCode;
+    if (shape.type && DataType() != *shape.type) return kWrongType;
+    if (shape.getSet && GetSet() != *shape.getSet) return kWrongGetSet;
+    if (shape.form && Form() != *shape.form) return kWrongForm;
     return 0;
 }
 
