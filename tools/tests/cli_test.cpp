@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace fs = std::filesystem;
 using lensporttest::Lines;
@@ -190,38 +191,99 @@ TEST(LensportCli, CameraListThroughGetShowsModelNamesAsDisplayTexts) {
     EXPECT_EQ(ReadFile(tool.DataFolder() + "/lmdhost.ini").find("CommaText"), std::string::npos);
 }
 
+struct ListedValue {
+    bool current;
+    std::string listName;
+    std::string displayText;
+};
+
+// The lines of "get NAME" after the heading: mark, position, list name, display text.
+std::vector<ListedValue> Listed(const std::string& out) {
+    std::vector<ListedValue> values;
+    const auto lines = Lines(out);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::istringstream in(lines[i].substr(1));
+        ListedValue v{lines[i][0] == '*', "", ""};
+        std::size_t position = 0;
+        in >> position >> v.listName;
+        std::getline(in >> std::ws, v.displayText);
+        EXPECT_EQ(position, i - 1) << lines[i];
+        values.push_back(v);
+    }
+    return values;
+}
+
+// The number of a "NAME = number" line.
+std::string NumberShown(const std::string& out, const std::string& name) {
+    const std::string head = name + " = ";
+    EXPECT_EQ(out.rfind(head, 0), 0u) << out;
+    if (out.rfind(head, 0) != 0 || out.back() != '\n') return "0";
+    return out.substr(head.size(), out.size() - head.size() - 1);
+}
+
+// Every run is a new process with a freshly plugged simulated camera, so a setting is
+// checked by the tool itself, listing again after setting, within the run.
 TEST(LensportCli, GetAndSetRoundTrip) {
     ToolRunner tool(kTwoCameras);
     RunResult r = tool.Run({"get", "AvValue"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    auto lines = Lines(r.out);
-    ASSERT_GE(lines.size(), 3u) << r.out;
-    // The current value is marked; choose one that is not current.
-    std::string target;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        if (lines[i][0] == ' ') target = "#" + std::to_string(i - 1);
-    }
-    ASSERT_FALSE(target.empty()) << r.out;
-    r = tool.Run({"set", "AvValue", target});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const RunResult again = tool.Run({"get", "AvValue"});
-    ASSERT_EQ(again.exitCode, 0) << again.err;
-    const auto now = Lines(again.out);
-    const std::size_t chosen = std::stoul(target.substr(1)) + 1;
-    ASSERT_LT(chosen, now.size());
-    EXPECT_EQ(now[chosen][0], '*') << again.out;
+    const auto values = Listed(r.out);
+    ASSERT_GE(values.size(), 3u) << r.out;
+    EXPECT_EQ(std::count_if(values.begin(), values.end(), [](auto& v) { return v.current; }), 1);
+    std::size_t other = 0;
+    while (values[other].current)
+        ++other;
 
-    // A display text kept beside the host's lists names the value.
-    const std::string listName = now[1].substr(7, now[1].find(' ', 7) - 7);
-    std::ofstream(tool.DataFolder() + "/lmdhost.ini", std::ios::app) << "[AvValue_items]\n"
-                                                                     << listName << "=Wide open\n";
+    // By position, by camera code and by list name.
+    r = tool.Run({"set", "AvValue", "#" + std::to_string(other)});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "AvValue = " + values[other].listName + "\n");
+    r = tool.Run({"set", "AvValue", "0x" + values.back().listName});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "AvValue = " + values.back().listName + "\n");
+
+    // A display text kept beside the host's lists names the value and is listed.
+    std::ofstream(tool.DataFolder() + "/lmdhost.ini", std::ios::app)
+        << "[AvValue_items]\n"
+        << values[other].listName << "=Wide open\n";
     r = tool.Run({"set", "AvValue", "Wide open"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "AvValue = " + listName + " (Wide open)\n");
+    EXPECT_EQ(r.out, "AvValue = " + values[other].listName + " (Wide open)\n");
+    r = tool.Run({"get", "AvValue"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Listed(r.out)[other].displayText, "Wide open");
 
-    // A camera code the camera does not offer is refused by the camera.
-    ExpectFailure(tool.Run({"set", "AvValue", "0x7777"}), 6, "refused");
+    // A camera code the camera does not offer is refused by the camera itself.
+    ExpectFailure(tool.Run({"set", "AvValue", "0x7777"}), 6, "the camera refused AvValue");
     ExpectFailure(tool.Run({"set", "AvValue", "no such text"}), 6, "not among the offered");
+    ExpectFailure(tool.Run({"set", "AvValue", "#99"}), 6, "no position 99");
+}
+
+TEST(LensportCli, SetsPairsNumbersAndSwitches) {
+    ToolRunner tool(kTwoCameras);
+    RunResult r = tool.Run({"get", "ImageFormatAttribute"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto pairs = Listed(r.out);
+    ASSERT_GE(pairs.size(), 2u);
+    EXPECT_NE(pairs.back().listName.find('_'), std::string::npos);
+    r = tool.Run({"set", "ImageFormatAttribute", pairs.back().listName});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "ImageFormatAttribute = " + pairs.back().listName + "\n");
+
+    r = tool.Run({"get", "MaxZoomPos"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string maxZoom = NumberShown(r.out, "MaxZoomPos");
+    r = tool.Run({"set", "ZoomPos", maxZoom});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "ZoomPos = " + maxZoom + "\n");
+    ExpectFailure(tool.Run({"set", "ZoomPos", std::to_string(std::stoi(maxZoom) + 1)}), 6,
+                  "the camera refused ZoomPos");
+    ExpectFailure(tool.Run({"set", "ZoomPos", "wide"}), 2, "takes a number");
+    ExpectFailure(tool.Run({"set", "DigitalZoom", "2"}), 6, "refused");
+
+    r = tool.Run({"set", "AFLock", "On"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("AFLock = On"), std::string::npos);
 }
 
 TEST(LensportCli, LiveViewSavesTheDrawnFrame) {
