@@ -340,13 +340,16 @@ namespace platform {
 
 std::string ProfileString(const std::string& file, const std::string& section,
                           const std::string& key, const std::string& def) {
-    const auto value = LoadDocument(file)->Find(section, key);
+    // The document must outlive the view Find returns into it.
+    const auto document = LoadDocument(file);
+    const auto value = document->Find(section, key);
     return value ? std::string(*value) : def;
 }
 
 int ProfileInt(const std::string& file, const std::string& section, const std::string& key,
                int def) {
-    const auto value = LoadDocument(file)->Find(section, key);
+    const auto document = LoadDocument(file);
+    const auto value = document->Find(section, key);
     if (!value) return def;
     return detail::LeadingInt(*value).value_or(def);
 }
