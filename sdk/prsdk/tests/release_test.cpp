@@ -6,6 +6,9 @@
 namespace prsdk_test {
 namespace {
 
+constexpr std::uint16_t kFullEvent = 0xC008;
+constexpr std::uint16_t kThumbnailEvent = 0xC009;
+
 struct Block {
     std::uint32_t message = 0;
     PrError status = 0;
@@ -44,8 +47,8 @@ Released ReleaseAndCollect(PrCameraHandle camera, Recorder<Event>& events) {
     EXPECT_EQ(seen.size(), before + 2);
     Released r;
     if (seen.size() < before + 2) return r;
-    EXPECT_EQ(seen[before].code, 0xC008);
-    EXPECT_EQ(seen[before + 1].code, 0xC009);
+    EXPECT_EQ(seen[before].code, kFullEvent);
+    EXPECT_EQ(seen[before + 1].code, kThumbnailEvent);
     r.full = seen[before].parameter;
     r.thumbnail = seen[before + 1].parameter;
     EXPECT_NE(r.full, r.thumbnail);
@@ -72,106 +75,122 @@ std::vector<std::uint8_t> Reassemble(const std::vector<Block>& blocks, std::uint
     return file;
 }
 
-using PrsdkReleaseTest = PrsdkTest;
+std::vector<std::uint8_t> LastCapture() {
+    std::vector<std::uint8_t> capture(PRSIM_GetLastCapture(nullptr, 0));
+    EXPECT_EQ(PRSIM_GetLastCapture(capture.data(), capture.size()), capture.size());
+    return capture;
+}
 
-TEST_F(PrsdkReleaseTest, ReleasedDataReassemblesToTheExactPicture) {
-    const PrCameraHandle camera = Open();
-    Recorder<Event> events;
-    ASSERT_EQ(PR_SetEventCallBack(camera, &events, RecordEvent), PR_OK);
-    const Released released = ReleaseAndCollect(camera, events);
+// A camera opened with its events recorded; most tests take one picture and fetch it.
+class PrsdkReleaseTest : public PrsdkTest {
+protected:
+    void OpenRecordingEvents(PrEventFunction function = RecordEvent) {
+        camera_ = Open();
+        ASSERT_EQ(PR_SetEventCallBack(camera_, &events_, function), PR_OK);
+    }
 
-    Recorder<Block> full;
-    EXPECT_EQ(PR_RC_GetReleasedData(camera, released.full, 0xC008, 0x100000, &full, RecordBlock),
-              PR_OK);
-    const std::vector<std::uint8_t> picture = Reassemble(full.Items(), 0x100000);
-    std::vector<std::uint8_t> expected(PRSIM_GetLastCapture(nullptr, 0));
-    ASSERT_EQ(PRSIM_GetLastCapture(expected.data(), expected.size()), expected.size());
-    EXPECT_EQ(picture, expected);
-    EXPECT_GT(picture.size(), 2000000u) << "a multi-megabyte camera file";
+    Released OpenAndRelease() {
+        OpenRecordingEvents();
+        return ReleaseAndCollect(camera_, events_);
+    }
+
+    PrError Fetch(PrObjectHandle object, std::uint16_t eventCode, std::uint32_t blockSize,
+                  Recorder<Block>& blocks, PrReleasedDataFunction function = RecordBlock) {
+        return PR_RC_GetReleasedData(camera_, object, eventCode, blockSize, &blocks, function);
+    }
+
+    // The object's bytes put back together from a transfer that must succeed.
+    std::vector<std::uint8_t> Download(PrObjectHandle object, std::uint16_t eventCode,
+                                       std::uint32_t blockSize) {
+        Recorder<Block> blocks;
+        EXPECT_EQ(Fetch(object, eventCode, blockSize, blocks), PR_OK);
+        return Reassemble(blocks.Items(), blockSize);
+    }
+
+    PrCameraHandle camera_ = 0;
+    Recorder<Event> events_;
+};
+
+// Picture size asked of the scenario, the file size it must reach (0: any) and how it
+// is fetched.
+struct PictureCase {
+    const char* name;
+    const char* scenario;
+    int width;
+    int height;
+    std::size_t minimumBytes;
+    std::uint32_t blockSize;
+};
+
+const PictureCase kPictureCases[] = {
+    {"BuiltInCamera", nullptr, 2272, 1704, 2000000, 0x100000},
+    {"ScenarioSize", "[camera]\npicture = 640x480\n", 640, 480, 0, 4096},
+    {"FilledToScenarioBytes", "[camera]\npicture = 320x240\npicture_bytes = 300001\n", 320, 240,
+     300001, 0x10000},
+};
+
+void PrintTo(const PictureCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class PrsdkPictureTest : public PrsdkReleaseTest,
+                         public ::testing::WithParamInterface<PictureCase> {};
+
+TEST_P(PrsdkPictureTest, ReleasedDataReassemblesToTheExactValidPicture) {
+    const PictureCase& c = GetParam();
+    if (c.scenario != nullptr) LoadScenario(c.scenario);
+    const Released released = OpenAndRelease();
+    const std::vector<std::uint8_t> picture = Download(released.full, kFullEvent, c.blockSize);
+    EXPECT_EQ(picture, LastCapture());
+    EXPECT_GE(picture.size(), c.minimumBytes);
+    if (c.scenario != nullptr && c.minimumBytes > 0) {
+        EXPECT_LE(picture.size(), c.minimumBytes + 3) << "at most a minimal segment's overshoot";
+    }
     const auto decoded = DecodeJpeg(picture);
     ASSERT_TRUE(decoded.has_value());
-    EXPECT_EQ(decoded->width, 2272);
-    EXPECT_EQ(decoded->height, 1704);
+    EXPECT_FALSE(decoded->warnings);
+    EXPECT_EQ(decoded->width, c.width);
+    EXPECT_EQ(decoded->height, c.height);
+}
 
-    Recorder<Block> thumbnail;
-    EXPECT_EQ(
-        PR_RC_GetReleasedData(camera, released.thumbnail, 0xC009, 0x10000, &thumbnail, RecordBlock),
-        PR_OK);
-    const auto small = DecodeJpeg(Reassemble(thumbnail.Items(), 0x10000));
+INSTANTIATE_TEST_SUITE_P(Scenarios, PrsdkPictureTest, ::testing::ValuesIn(kPictureCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PrsdkReleaseTest, ThumbnailIsASmallJpeg) {
+    const Released released = OpenAndRelease();
+    const auto small = DecodeJpeg(Download(released.thumbnail, kThumbnailEvent, 0x10000));
     ASSERT_TRUE(small.has_value());
     EXPECT_EQ(small->width, 160);
     EXPECT_EQ(small->height, 120);
 }
 
-TEST_F(PrsdkReleaseTest, PictureSizeComesFromTheScenario) {
-    LoadScenario("[camera]\npicture = 640x480\n");
-    const PrCameraHandle camera = Open();
-    Recorder<Event> events;
-    ASSERT_EQ(PR_SetEventCallBack(camera, &events, RecordEvent), PR_OK);
-    const Released released = ReleaseAndCollect(camera, events);
-    Recorder<Block> blocks;
-    ASSERT_EQ(PR_RC_GetReleasedData(camera, released.full, 0xC008, 4096, &blocks, RecordBlock),
-              PR_OK);
-    const auto decoded = DecodeJpeg(Reassemble(blocks.Items(), 4096));
-    ASSERT_TRUE(decoded.has_value());
-    EXPECT_EQ(decoded->width, 640);
-    EXPECT_EQ(decoded->height, 480);
-}
-
-TEST_F(PrsdkReleaseTest, PictureIsFilledUpToTheScenarioSizeAndStaysAValidJpeg) {
-    LoadScenario("[camera]\npicture = 320x240\npicture_bytes = 300001\n");
-    const PrCameraHandle camera = Open();
-    Recorder<Event> events;
-    ASSERT_EQ(PR_SetEventCallBack(camera, &events, RecordEvent), PR_OK);
-    const Released released = ReleaseAndCollect(camera, events);
-    Recorder<Block> blocks;
-    ASSERT_EQ(PR_RC_GetReleasedData(camera, released.full, 0xC008, 0x10000, &blocks, RecordBlock),
-              PR_OK);
-    const std::vector<std::uint8_t> picture = Reassemble(blocks.Items(), 0x10000);
-    EXPECT_GE(picture.size(), 300001u);
-    EXPECT_LE(picture.size(), 300001u + 3) << "at most a minimal segment's overshoot";
-    const auto decoded = DecodeJpeg(picture);
-    ASSERT_TRUE(decoded.has_value());
-    EXPECT_FALSE(decoded->warnings);
-    EXPECT_EQ(decoded->width, 320);
-    EXPECT_EQ(decoded->height, 240);
-}
-
 TEST_F(PrsdkReleaseTest, ObjectMustMatchItsEventCode) {
-    const PrCameraHandle camera = Open();
-    Recorder<Event> events;
-    ASSERT_EQ(PR_SetEventCallBack(camera, &events, RecordEvent), PR_OK);
-    const Released released = ReleaseAndCollect(camera, events);
+    const Released released = OpenAndRelease();
     Recorder<Block> blocks;
-    EXPECT_EQ(PR_RC_GetReleasedData(camera, released.full, 0xC009, 0x10000, &blocks, RecordBlock),
-              PR_ERR_INVALID_OBJECT);
-    EXPECT_EQ(PR_RC_GetReleasedData(camera, 12345, 0xC008, 0x10000, &blocks, RecordBlock),
-              PR_ERR_INVALID_OBJECT);
-    EXPECT_EQ(PR_RC_GetReleasedData(camera, released.full, 0xC008, 0, &blocks, RecordBlock),
-              PR_ERR_INVALID_PARAMETER);
+    EXPECT_EQ(Fetch(released.full, kThumbnailEvent, 0x10000, blocks), PR_ERR_INVALID_OBJECT);
+    EXPECT_EQ(Fetch(12345, kFullEvent, 0x10000, blocks), PR_ERR_INVALID_OBJECT);
+    EXPECT_EQ(Fetch(released.full, kFullEvent, 0, blocks), PR_ERR_INVALID_PARAMETER);
     EXPECT_EQ(blocks.Count(), 0u);
 }
 
 TEST_F(PrsdkReleaseTest, InjectedFailuresReturnTheChosenCodeWithoutEffect) {
-    const PrCameraHandle camera = Open();
-    Recorder<Event> events;
-    ASSERT_EQ(PR_SetEventCallBack(camera, &events, RecordEvent), PR_OK);
+    OpenRecordingEvents();
     constexpr PrError kCode = 0x02000123;
     ASSERT_EQ(PRSIM_FailNextCall("PR_RC_Release", kCode), 0);
-    EXPECT_EQ(PR_RC_Release(camera), kCode);
-    EXPECT_EQ(events.Count(), 0u);
+    EXPECT_EQ(PR_RC_Release(camera_), kCode);
+    EXPECT_EQ(events_.Count(), 0u);
     EXPECT_EQ(PRSIM_GetLastCapture(nullptr, 0), 0u);
-    ReleaseAndCollect(camera, events); // only the next call failed
+    ReleaseAndCollect(camera_, events_); // only the next call failed
 
     ASSERT_EQ(PRSIM_FailAlways("PR_GetDevicePropDesc", kCode), 0);
     std::vector<std::uint8_t> buffer(PR_PROP_DESC_MAX);
     for (int i = 0; i < 2; ++i) {
         std::uint32_t size = PR_PROP_DESC_MAX;
-        EXPECT_EQ(PR_GetDevicePropDesc(camera, PR_PROP_ZOOM_POS, &size, buffer.data()), kCode);
+        EXPECT_EQ(PR_GetDevicePropDesc(camera_, PR_PROP_ZOOM_POS, &size, buffer.data()), kCode);
     }
     ASSERT_EQ(PRSIM_FailAlways("PR_GetDevicePropDesc", 0), 0);
     std::uint32_t size = PR_PROP_DESC_MAX;
-    EXPECT_EQ(PR_GetDevicePropDesc(camera, PR_PROP_ZOOM_POS, &size, buffer.data()), PR_OK);
+    EXPECT_EQ(PR_GetDevicePropDesc(camera_, PR_PROP_ZOOM_POS, &size, buffer.data()), PR_OK);
 
     ASSERT_EQ(PRSIM_FailNextCall("PR_StartSDK", kCode), 0);
     EXPECT_EQ(PR_StartSDK(), kCode);
@@ -182,16 +201,8 @@ TEST_F(PrsdkReleaseTest, InjectedFailuresReturnTheChosenCodeWithoutEffect) {
 TEST_F(PrsdkReleaseTest, SlowTransferStillDeliversEveryBlock) {
     LoadScenario("[camera]\npicture = 320x240\n");
     PRSIM_SetTransferDelay(2);
-    const PrCameraHandle camera = Open();
-    Recorder<Event> events;
-    ASSERT_EQ(PR_SetEventCallBack(camera, &events, RecordEvent), PR_OK);
-    const Released released = ReleaseAndCollect(camera, events);
-    Recorder<Block> blocks;
-    ASSERT_EQ(PR_RC_GetReleasedData(camera, released.full, 0xC008, 2048, &blocks, RecordBlock),
-              PR_OK);
-    std::vector<std::uint8_t> expected(PRSIM_GetLastCapture(nullptr, 0));
-    PRSIM_GetLastCapture(expected.data(), expected.size());
-    EXPECT_EQ(Reassemble(blocks.Items(), 2048), expected);
+    const Released released = OpenAndRelease();
+    EXPECT_EQ(Download(released.full, kFullEvent, 2048), LastCapture());
 }
 
 // Pulls the cable while the second block is being written.
@@ -203,13 +214,9 @@ PrError UnplugDuringTransfer(PrCameraHandle camera, PrObjectHandle object, PrCon
 }
 
 TEST_F(PrsdkReleaseTest, UnplugDuringTransferEndsItWithAnError) {
-    const PrCameraHandle camera = Open();
-    Recorder<Event> events;
-    ASSERT_EQ(PR_SetEventCallBack(camera, &events, RecordEvent), PR_OK);
-    const Released released = ReleaseAndCollect(camera, events);
+    const Released released = OpenAndRelease();
     Recorder<Block> blocks;
-    EXPECT_EQ(PR_RC_GetReleasedData(camera, released.full, 0xC008, 0x10000, &blocks,
-                                    UnplugDuringTransfer),
+    EXPECT_EQ(Fetch(released.full, kFullEvent, 0x10000, blocks, UnplugDuringTransfer),
               PR_ERR_DEVICE_DISCONNECTED);
     const std::vector<Block> seen = blocks.Items();
     ASSERT_EQ(seen.size(), 4u); // start, two blocks, end
@@ -237,15 +244,13 @@ PrError ReleaseFromEvent(PrCameraHandle camera, PrContext context, void* record)
 }
 
 TEST_F(PrsdkReleaseTest, ShutterButtonHandlerMayReleaseFromTheEventThread) {
-    const PrCameraHandle camera = Open();
-    Recorder<Event> events;
-    ASSERT_EQ(PR_SetEventCallBack(camera, &events, ReleaseFromEvent), PR_OK);
+    OpenRecordingEvents(ReleaseFromEvent);
     ASSERT_EQ(PRSIM_PressShutterButton(0), 0);
-    ASSERT_TRUE(events.WaitFor(3));
-    const std::vector<Event> seen = events.Items();
+    ASSERT_TRUE(events_.WaitFor(3));
+    const std::vector<Event> seen = events_.Items();
     EXPECT_EQ(seen[0].code, 0xC00B);
-    EXPECT_EQ(seen[1].code, 0xC008);
-    EXPECT_EQ(seen[2].code, 0xC009);
+    EXPECT_EQ(seen[1].code, kFullEvent);
+    EXPECT_EQ(seen[2].code, kThumbnailEvent);
 }
 
 } // namespace
