@@ -1,36 +1,19 @@
 #include "jpeg_codec.h"
+#include "jpeg_error_manager.h"
 
 #include <algorithm>
-#include <csetjmp>
-#include <cstdio>
 #include <cstdlib>
-#include <jpeglib.h>
 
 namespace prsim {
 namespace {
-
-// libjpeg reports fatal errors through error_exit; jump back instead of exiting.
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-};
-
-void ErrorExit(j_common_ptr info) {
-    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
-    std::longjmp(manager->jump, 1);
-}
-
-void SilentMessage(j_common_ptr) {}
 
 // No C++ object with a destructor lives in the frames between setjmp and longjmp:
 // the decoder writes only into memory owned by the caller.
 bool DecodeInto(const std::uint8_t* data, std::size_t size, RgbImage* out,
                 bool (*reserve)(RgbImage*, int, int)) {
     jpeg_decompress_struct info;
-    ErrorManager error;
-    info.err = jpeg_std_error(&error.pub);
-    error.pub.error_exit = ErrorExit;
-    error.pub.output_message = SilentMessage;
+    JpegErrorManager error;
+    info.err = UseJpegErrorManager(error);
     if (setjmp(error.jump)) {
         jpeg_destroy_decompress(&info);
         return false;
@@ -67,10 +50,8 @@ bool Reserve(RgbImage* image, int width, int height) {
 
 bool EncodeInto(const RgbImage& image, int quality, unsigned char** buffer, unsigned long* size) {
     jpeg_compress_struct info;
-    ErrorManager error;
-    info.err = jpeg_std_error(&error.pub);
-    error.pub.error_exit = ErrorExit;
-    error.pub.output_message = SilentMessage;
+    JpegErrorManager error;
+    info.err = UseJpegErrorManager(error);
     if (setjmp(error.jump)) {
         jpeg_destroy_compress(&info);
         return false;

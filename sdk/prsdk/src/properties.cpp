@@ -5,28 +5,29 @@
 namespace prsim {
 namespace {
 
-Property Enumeration(std::uint16_t code, std::uint16_t type, std::uint16_t current,
-                     std::vector<std::uint16_t> values) {
+// What every description carries; the form decides what follows it.
+Property Described(std::uint16_t code, std::uint16_t type, std::uint8_t getSet, std::uint8_t form,
+                   std::uint16_t current) {
     Property p;
     p.code = code;
     p.dataType = type;
-    p.getSet = PR_PTP_READ_WRITE;
-    p.form = PR_PTP_FORM_ENUM;
+    p.getSet = getSet;
+    p.form = form;
     p.factoryDefault = current;
     p.current = current;
+    return p;
+}
+
+Property Enumeration(std::uint16_t code, std::uint16_t type, std::uint16_t current,
+                     std::vector<std::uint16_t> values) {
+    Property p = Described(code, type, PR_PTP_READ_WRITE, PR_PTP_FORM_ENUM, current);
     p.values = std::move(values);
     return p;
 }
 
 Property Range(std::uint16_t code, std::uint16_t current, std::uint16_t minimum,
                std::uint16_t maximum, std::uint16_t step) {
-    Property p;
-    p.code = code;
-    p.dataType = PR_PTP_TYPE_UINT16;
-    p.getSet = PR_PTP_READ_WRITE;
-    p.form = PR_PTP_FORM_RANGE;
-    p.factoryDefault = current;
-    p.current = current;
+    Property p = Described(code, PR_PTP_TYPE_UINT16, PR_PTP_READ_WRITE, PR_PTP_FORM_RANGE, current);
     p.minimum = minimum;
     p.maximum = maximum;
     p.step = step;
@@ -34,14 +35,7 @@ Property Range(std::uint16_t code, std::uint16_t current, std::uint16_t minimum,
 }
 
 Property ReadOnlyWord(std::uint16_t code, std::uint16_t current) {
-    Property p;
-    p.code = code;
-    p.dataType = PR_PTP_TYPE_UINT16;
-    p.getSet = PR_PTP_READ_ONLY;
-    p.form = PR_PTP_FORM_NONE;
-    p.factoryDefault = current;
-    p.current = current;
-    return p;
+    return Described(code, PR_PTP_TYPE_UINT16, PR_PTP_READ_ONLY, PR_PTP_FORM_NONE, current);
 }
 
 void Put(Bytes& out, std::uint32_t value, std::uint32_t size) {

@@ -17,95 +17,93 @@ template <typename Call> PrError Guarded(Call call) noexcept {
     }
 }
 
+// Runs one simulator call for a C entry point.
+template <typename... Params, typename... Args>
+PrError Forward(PrError (Simulator::*method)(Params...), Args... args) noexcept {
+    return Guarded([&] { return (Simulator::Instance().*method)(args...); });
+}
+
 } // namespace
 
 PRSDK_EXPORT PrError PR_StartSDK(void) {
-    return Guarded([&] { return Simulator::Instance().StartSdk(); });
+    return Forward(&Simulator::StartSdk);
 }
 
 PRSDK_EXPORT PrError PR_FinishSDK(void) {
-    return Guarded([&] { return Simulator::Instance().FinishSdk(); });
+    return Forward(&Simulator::FinishSdk);
 }
 
 PRSDK_EXPORT PrError PR_GetDeviceList(uint32_t* bufferSize, void* buffer) {
-    return Guarded([&] { return Simulator::Instance().GetDeviceList(bufferSize, buffer); });
+    return Forward(&Simulator::GetDeviceList, bufferSize, buffer);
 }
 
 PRSDK_EXPORT PrError PR_CreateCameraObject(const void* deviceEntry, PrCameraHandle* camera) {
-    return Guarded([&] { return Simulator::Instance().CreateCameraObject(deviceEntry, camera); });
+    return Forward(&Simulator::CreateCameraObject, deviceEntry, camera);
 }
 
 PRSDK_EXPORT PrError PR_ConnectCamera(PrCameraHandle camera) {
-    return Guarded([&] { return Simulator::Instance().ConnectCamera(camera); });
+    return Forward(&Simulator::ConnectCamera, camera);
 }
 
 PRSDK_EXPORT PrError PR_InitiateReleaseControl(PrCameraHandle camera) {
-    return Guarded([&] { return Simulator::Instance().InitiateReleaseControl(camera); });
+    return Forward(&Simulator::InitiateReleaseControl, camera);
 }
 
 PRSDK_EXPORT PrError PR_SetEventCallBack(PrCameraHandle camera, PrContext context,
                                          PrEventFunction function) {
-    return Guarded(
-        [&] { return Simulator::Instance().SetEventCallBack(camera, context, function); });
+    return Forward(&Simulator::SetEventCallBack, camera, context, function);
 }
 
 PRSDK_EXPORT PrError PR_TerminateReleaseControl(PrCameraHandle camera) {
-    return Guarded([&] { return Simulator::Instance().TerminateReleaseControl(camera); });
+    return Forward(&Simulator::TerminateReleaseControl, camera);
 }
 
 PRSDK_EXPORT PrError PR_DisconnectCamera(PrCameraHandle camera) {
-    return Guarded([&] { return Simulator::Instance().DisconnectCamera(camera); });
+    return Forward(&Simulator::DisconnectCamera, camera);
 }
 
 PRSDK_EXPORT PrError PR_DestroyCameraObject(PrCameraHandle camera) {
-    return Guarded([&] { return Simulator::Instance().DestroyCameraObject(camera); });
+    return Forward(&Simulator::DestroyCameraObject, camera);
 }
 
 PRSDK_EXPORT PrError PR_RC_StartViewFinder(PrCameraHandle camera, PrContext context,
                                            PrViewFinderFunction function) {
-    return Guarded(
-        [&] { return Simulator::Instance().StartViewFinder(camera, context, function); });
+    return Forward(&Simulator::StartViewFinder, camera, context, function);
 }
 
 PRSDK_EXPORT PrError PR_RC_TermViewFinder(PrCameraHandle camera) {
-    return Guarded([&] { return Simulator::Instance().TermViewFinder(camera); });
+    return Forward(&Simulator::TermViewFinder, camera);
 }
 
 PRSDK_EXPORT PrError PR_RC_DoAeAfAwb(PrCameraHandle camera, uint32_t what) {
-    return Guarded([&] { return Simulator::Instance().DoAeAfAwb(camera, what); });
+    return Forward(&Simulator::DoAeAfAwb, camera, what);
 }
 
 PRSDK_EXPORT PrError PR_RC_Release(PrCameraHandle camera) {
-    return Guarded([&] { return Simulator::Instance().Release(camera); });
+    return Forward(&Simulator::Release, camera);
 }
 
 PRSDK_EXPORT PrError PR_RC_GetReleasedData(PrCameraHandle camera, PrObjectHandle object,
                                            uint16_t eventCode, uint32_t transferSize,
                                            PrContext context, PrReleasedDataFunction function) {
-    return Guarded([&] {
-        return Simulator::Instance().GetReleasedData(camera, object, eventCode, transferSize,
-                                                     context, function);
-    });
+    return Forward(&Simulator::GetReleasedData, camera, object, eventCode, transferSize, context,
+                   function);
 }
 
 PRSDK_EXPORT PrError PR_RC_FocusLock(PrCameraHandle camera) {
-    return Guarded([&] { return Simulator::Instance().SetFocusLock(camera, true); });
+    return Forward(&Simulator::SetFocusLock, camera, true);
 }
 
 PRSDK_EXPORT PrError PR_RC_FocusUnlock(PrCameraHandle camera) {
-    return Guarded([&] { return Simulator::Instance().SetFocusLock(camera, false); });
+    return Forward(&Simulator::SetFocusLock, camera, false);
 }
 
 PRSDK_EXPORT PrError PR_GetDevicePropDesc(PrCameraHandle camera, uint16_t propertyCode,
                                           uint32_t* bufferSize, void* buffer) {
-    return Guarded([&] {
-        return Simulator::Instance().GetDevicePropDesc(camera, propertyCode, bufferSize, buffer);
-    });
+    return Forward(&Simulator::GetDevicePropDesc, camera, propertyCode, bufferSize, buffer);
 }
 
 PRSDK_EXPORT PrError PR_SetDevicePropValue(PrCameraHandle camera, uint16_t propertyCode,
                                            uint32_t size, const void* value) {
-    return Guarded([&] {
-        return Simulator::Instance().SetDevicePropValue(camera, propertyCode, size, value);
-    });
+    return Forward(&Simulator::SetDevicePropValue, camera, propertyCode, size, value);
 }

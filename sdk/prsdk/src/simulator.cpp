@@ -114,6 +114,14 @@ PrError Simulator::Lookup(Lock&, PrCameraHandle handle, Need need,
     return PR_OK;
 }
 
+// The start of every call on a camera object: a fault injected for the call, then the
+// object in the state the call needs.
+PrError Simulator::Enter(Lock& lock, const char* functionName, PrCameraHandle handle, Need need,
+                         std::shared_ptr<CameraObject>* out) {
+    if (const PrError fault = InjectedFault(lock, functionName)) return fault;
+    return Lookup(lock, handle, need, out);
+}
+
 SimCamera* Simulator::CameraAt(std::uint32_t index) {
     return index < cameras_.size() ? cameras_[index].get() : nullptr;
 }
@@ -185,6 +193,15 @@ void Simulator::JoinOrphans(Lock& lock) {
 }
 
 // ---- Threads ------------------------------------------------------------------------------
+
+void Simulator::StartWorker(Worker& worker,
+                            void (Simulator::*loop)(std::shared_ptr<CameraObject>,
+                                                    std::shared_ptr<bool>),
+                            std::shared_ptr<CameraObject> object) {
+    auto stop = std::make_shared<bool>(false);
+    worker.stop = stop;
+    worker.thread = std::thread(&Simulator::RunWorker, this, loop, std::move(object), stop);
+}
 
 // A worker that cannot go on (no memory for a frame) ends instead of ending the process.
 void Simulator::RunWorker(void (Simulator::*loop)(std::shared_ptr<CameraObject>,
@@ -324,9 +341,9 @@ PrError Simulator::CreateCameraObject(const void* entry, PrCameraHandle* handle)
 
 PrError Simulator::ConnectCamera(PrCameraHandle handle) {
     Lock lock(mutex_);
-    if (const PrError fault = InjectedFault(lock, "PR_ConnectCamera")) return fault;
     std::shared_ptr<CameraObject> object;
-    if (const PrError error = Lookup(lock, handle, Need::Object, &object)) return error;
+    if (const PrError error = Enter(lock, "PR_ConnectCamera", handle, Need::Object, &object))
+        return error;
     if (object->lost || !object->camera->plugged) return PR_ERR_DEVICE_DISCONNECTED;
     object->connected = true;
     return PR_OK;
@@ -334,9 +351,10 @@ PrError Simulator::ConnectCamera(PrCameraHandle handle) {
 
 PrError Simulator::InitiateReleaseControl(PrCameraHandle handle) {
     Lock lock(mutex_);
-    if (const PrError fault = InjectedFault(lock, "PR_InitiateReleaseControl")) return fault;
     std::shared_ptr<CameraObject> object;
-    if (const PrError error = Lookup(lock, handle, Need::Connection, &object)) return error;
+    if (const PrError error =
+            Enter(lock, "PR_InitiateReleaseControl", handle, Need::Connection, &object))
+        return error;
     object->releaseControl = true;
     return PR_OK;
 }
@@ -344,9 +362,9 @@ PrError Simulator::InitiateReleaseControl(PrCameraHandle handle) {
 PrError Simulator::SetEventCallBack(PrCameraHandle handle, PrContext context,
                                     PrEventFunction function) {
     Lock lock(mutex_);
-    if (const PrError fault = InjectedFault(lock, "PR_SetEventCallBack")) return fault;
     std::shared_ptr<CameraObject> object;
-    if (const PrError error = Lookup(lock, handle, Need::Object, &object)) return error;
+    if (const PrError error = Enter(lock, "PR_SetEventCallBack", handle, Need::Object, &object))
+        return error;
     if (object->lost) return PR_ERR_DEVICE_DISCONNECTED;
     object->eventFunction = function;
     object->eventContext = context;
@@ -355,10 +373,7 @@ PrError Simulator::SetEventCallBack(PrCameraHandle handle, PrContext context,
         return PR_OK;
     }
     if (!object->eventWorker.running()) {
-        auto stop = std::make_shared<bool>(false);
-        object->eventWorker.stop = stop;
-        object->eventWorker.thread =
-            std::thread(&Simulator::RunWorker, this, &Simulator::EventLoop, object, stop);
+        StartWorker(object->eventWorker, &Simulator::EventLoop, object);
         object->eventThreadId = object->eventWorker.thread.get_id();
     }
     return PR_OK;
@@ -366,9 +381,10 @@ PrError Simulator::SetEventCallBack(PrCameraHandle handle, PrContext context,
 
 PrError Simulator::TerminateReleaseControl(PrCameraHandle handle) {
     Lock lock(mutex_);
-    if (const PrError fault = InjectedFault(lock, "PR_TerminateReleaseControl")) return fault;
     std::shared_ptr<CameraObject> object;
-    if (const PrError error = Lookup(lock, handle, Need::ReleaseControl, &object)) return error;
+    if (const PrError error =
+            Enter(lock, "PR_TerminateReleaseControl", handle, Need::ReleaseControl, &object))
+        return error;
     StopWorker(lock, object->frameWorker, object->frameWake);
     object->releaseControl = false;
     return PR_OK;
@@ -376,9 +392,9 @@ PrError Simulator::TerminateReleaseControl(PrCameraHandle handle) {
 
 PrError Simulator::DisconnectCamera(PrCameraHandle handle) {
     Lock lock(mutex_);
-    if (const PrError fault = InjectedFault(lock, "PR_DisconnectCamera")) return fault;
     std::shared_ptr<CameraObject> object;
-    if (const PrError error = Lookup(lock, handle, Need::Connection, &object)) return error;
+    if (const PrError error = Enter(lock, "PR_DisconnectCamera", handle, Need::Connection, &object))
+        return error;
     StopWorker(lock, object->frameWorker, object->frameWake);
     object->releaseControl = false;
     object->connected = false;
@@ -387,9 +403,9 @@ PrError Simulator::DisconnectCamera(PrCameraHandle handle) {
 
 PrError Simulator::DestroyCameraObject(PrCameraHandle handle) {
     Lock lock(mutex_);
-    if (const PrError fault = InjectedFault(lock, "PR_DestroyCameraObject")) return fault;
     std::shared_ptr<CameraObject> object;
-    if (const PrError error = Lookup(lock, handle, Need::Object, &object)) return error;
+    if (const PrError error = Enter(lock, "PR_DestroyCameraObject", handle, Need::Object, &object))
+        return error;
     objects_.erase(handle);
     StopObject(lock, *object);
     return PR_OK;
@@ -398,34 +414,32 @@ PrError Simulator::DestroyCameraObject(PrCameraHandle handle) {
 PrError Simulator::StartViewFinder(PrCameraHandle handle, PrContext context,
                                    PrViewFinderFunction function) {
     Lock lock(mutex_);
-    if (const PrError fault = InjectedFault(lock, "PR_RC_StartViewFinder")) return fault;
     std::shared_ptr<CameraObject> object;
-    if (const PrError error = Lookup(lock, handle, Need::ReleaseControl, &object)) return error;
+    if (const PrError error =
+            Enter(lock, "PR_RC_StartViewFinder", handle, Need::ReleaseControl, &object))
+        return error;
     if (function == nullptr) return PR_ERR_INVALID_PARAMETER;
     if (object->frameWorker.running()) return PR_ERR_VIEWFINDER_RUNNING;
     object->frameFunction = function;
     object->frameContext = context;
-    auto stop = std::make_shared<bool>(false);
-    object->frameWorker.stop = stop;
-    object->frameWorker.thread =
-        std::thread(&Simulator::RunWorker, this, &Simulator::FrameLoop, object, stop);
+    StartWorker(object->frameWorker, &Simulator::FrameLoop, object);
     return PR_OK;
 }
 
 PrError Simulator::TermViewFinder(PrCameraHandle handle) {
     Lock lock(mutex_);
-    if (const PrError fault = InjectedFault(lock, "PR_RC_TermViewFinder")) return fault;
     std::shared_ptr<CameraObject> object;
-    if (const PrError error = Lookup(lock, handle, Need::Object, &object)) return error;
+    if (const PrError error = Enter(lock, "PR_RC_TermViewFinder", handle, Need::Object, &object))
+        return error;
     StopWorker(lock, object->frameWorker, object->frameWake);
     return PR_OK;
 }
 
 PrError Simulator::DoAeAfAwb(PrCameraHandle handle, std::uint32_t what) {
     Lock lock(mutex_);
-    if (const PrError fault = InjectedFault(lock, "PR_RC_DoAeAfAwb")) return fault;
     std::shared_ptr<CameraObject> object;
-    if (const PrError error = Lookup(lock, handle, Need::ReleaseControl, &object)) return error;
+    if (const PrError error = Enter(lock, "PR_RC_DoAeAfAwb", handle, Need::ReleaseControl, &object))
+        return error;
     constexpr std::uint32_t kAll = PR_AEAFAWB_AE | PR_AEAFAWB_AF | PR_AEAFAWB_AWB;
     if (what == 0 || (what & ~kAll) != 0) return PR_ERR_INVALID_PARAMETER;
     ++object->camera->aeAfAwbCalls;
@@ -434,9 +448,9 @@ PrError Simulator::DoAeAfAwb(PrCameraHandle handle, std::uint32_t what) {
 
 PrError Simulator::Release(PrCameraHandle handle) {
     Lock lock(mutex_);
-    if (const PrError fault = InjectedFault(lock, "PR_RC_Release")) return fault;
     std::shared_ptr<CameraObject> object;
-    if (const PrError error = Lookup(lock, handle, Need::ReleaseControl, &object)) return error;
+    if (const PrError error = Enter(lock, "PR_RC_Release", handle, Need::ReleaseControl, &object))
+        return error;
     const CameraSpec spec = object->camera->spec;
     lock.unlock();
     std::string why;
@@ -500,9 +514,10 @@ PrError Simulator::GetReleasedData(PrCameraHandle handle, PrObjectHandle objectH
                                    std::uint16_t eventCode, std::uint32_t transferSize,
                                    PrContext context, PrReleasedDataFunction function) {
     Lock lock(mutex_);
-    if (const PrError fault = InjectedFault(lock, "PR_RC_GetReleasedData")) return fault;
     std::shared_ptr<CameraObject> object;
-    if (const PrError error = Lookup(lock, handle, Need::Connection, &object)) return error;
+    if (const PrError error =
+            Enter(lock, "PR_RC_GetReleasedData", handle, Need::Connection, &object))
+        return error;
     if (function == nullptr || transferSize == 0) return PR_ERR_INVALID_PARAMETER;
     const auto found = object->released.find(objectHandle);
     if (found == object->released.end() || found->second.eventCode != eventCode)
@@ -528,10 +543,10 @@ PrError Simulator::GetReleasedData(PrCameraHandle handle, PrObjectHandle objectH
 
 PrError Simulator::SetFocusLock(PrCameraHandle handle, bool locked) {
     Lock lock(mutex_);
-    if (const PrError fault = InjectedFault(lock, locked ? "PR_RC_FocusLock" : "PR_RC_FocusUnlock"))
-        return fault;
     std::shared_ptr<CameraObject> object;
-    if (const PrError error = Lookup(lock, handle, Need::ReleaseControl, &object)) return error;
+    if (const PrError error = Enter(lock, locked ? "PR_RC_FocusLock" : "PR_RC_FocusUnlock", handle,
+                                    Need::ReleaseControl, &object))
+        return error;
     object->camera->focusLocked = locked;
     return PR_OK;
 }
@@ -539,9 +554,10 @@ PrError Simulator::SetFocusLock(PrCameraHandle handle, bool locked) {
 PrError Simulator::GetDevicePropDesc(PrCameraHandle handle, std::uint16_t code,
                                      std::uint32_t* bufferSize, void* buffer) {
     Lock lock(mutex_);
-    if (const PrError fault = InjectedFault(lock, "PR_GetDevicePropDesc")) return fault;
     std::shared_ptr<CameraObject> object;
-    if (const PrError error = Lookup(lock, handle, Need::Connection, &object)) return error;
+    if (const PrError error =
+            Enter(lock, "PR_GetDevicePropDesc", handle, Need::Connection, &object))
+        return error;
     if (bufferSize == nullptr) return PR_ERR_INVALID_PARAMETER;
     const auto& properties = object->camera->spec.properties;
     const auto found = properties.find(code);
@@ -560,9 +576,10 @@ PrError Simulator::GetDevicePropDesc(PrCameraHandle handle, std::uint16_t code,
 PrError Simulator::SetDevicePropValue(PrCameraHandle handle, std::uint16_t code, std::uint32_t size,
                                       const void* value) {
     Lock lock(mutex_);
-    if (const PrError fault = InjectedFault(lock, "PR_SetDevicePropValue")) return fault;
     std::shared_ptr<CameraObject> object;
-    if (const PrError error = Lookup(lock, handle, Need::Connection, &object)) return error;
+    if (const PrError error =
+            Enter(lock, "PR_SetDevicePropValue", handle, Need::Connection, &object))
+        return error;
     if (value == nullptr || size == 0 || size > 2) return PR_ERR_INVALID_PARAMETER;
     auto& properties = object->camera->spec.properties;
     const auto found = properties.find(code);

@@ -132,6 +132,8 @@ private:
     PrError InjectedFault(Lock& lock, const char* functionName);
     PrError Lookup(Lock& lock, PrCameraHandle handle, Need need,
                    std::shared_ptr<CameraObject>* out);
+    PrError Enter(Lock& lock, const char* functionName, PrCameraHandle handle, Need need,
+                  std::shared_ptr<CameraObject>* out);
     SimCamera* CameraAt(std::uint32_t index);
     std::uint64_t QueueEvent(CameraObject& object, std::uint16_t code, std::uint32_t parameter);
     void StopWorker(Lock& lock, Worker& worker, std::condition_variable& wake);
@@ -139,6 +141,9 @@ private:
     void StopObject(Lock& lock, CameraObject& object);
     void EndAllObjects(Lock& lock);
     void JoinOrphans(Lock& lock);
+    void StartWorker(Worker& worker,
+                     void (Simulator::*loop)(std::shared_ptr<CameraObject>, std::shared_ptr<bool>),
+                     std::shared_ptr<CameraObject> object);
     void RunWorker(void (Simulator::*loop)(std::shared_ptr<CameraObject>, std::shared_ptr<bool>),
                    std::shared_ptr<CameraObject> object, std::shared_ptr<bool> stop);
     void EventLoop(std::shared_ptr<CameraObject> object, std::shared_ptr<bool> stop);

@@ -1,28 +1,14 @@
 #include "jpeg_check.h"
 
-#include <csetjmp>
-#include <cstdio>
-#include <jpeglib.h>
+#include "../src/jpeg_error_manager.h"
 
 namespace prsdk_test {
 namespace {
 
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-};
-
-void Fail(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
-}
-void Quiet(j_common_ptr) {}
-
 bool Decode(const std::vector<std::uint8_t>& data, Decoded* out) {
     jpeg_decompress_struct info;
-    ErrorManager error;
-    info.err = jpeg_std_error(&error.pub);
-    error.pub.error_exit = Fail;
-    error.pub.output_message = Quiet;
+    prsim::JpegErrorManager error;
+    info.err = prsim::UseJpegErrorManager(error);
     if (setjmp(error.jump)) {
         jpeg_destroy_decompress(&info);
         return false;
