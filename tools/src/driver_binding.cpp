@@ -3,15 +3,24 @@
 #include "exit_codes.h"
 #include "platform/module.h"
 
+#include <string>
+#include <string_view>
+
 namespace lensporttool {
 namespace {
 
-template <class Fn> void Bind(HMODULE module, const char* name, Fn* out) {
-    *out = reinterpret_cast<Fn>(GetProcAddress(module, name));
-    if (*out == nullptr) {
+// The driver's entry points the tool never calls; a driver without them still serves.
+bool Optional(std::string_view name) {
+    return name == "GetLMDInfo" || name == "CameraUpdate";
+}
+
+FARPROC Resolve(HMODULE module, const char* name) {
+    const FARPROC address = GetProcAddress(module, name);
+    if (address == nullptr && !Optional(name)) {
         throw ToolError(kExitDriverMissing, std::string("the camera driver ") + kDriverLibrary +
                                                 " has no entry point " + name);
     }
+    return address;
 }
 
 } // namespace
@@ -24,20 +33,8 @@ DriverBinding LoadDriver() {
                                                 platform::ProgramFolder() +
                                                 " and the library path)");
     }
-    DriverBinding d;
-    Bind(module, "GenerateCameraList", &d.GenerateCameraList);
-    Bind(module, "CreateModuleWindow", &d.CreateModuleWindow);
-    Bind(module, "DestroyModuleWindow", &d.DestroyModuleWindow);
-    Bind(module, "GetParameter", &d.GetParameter);
-    Bind(module, "SetParameter", &d.SetParameter);
-    Bind(module, "SetParameterDirect", &d.SetParameterDirect);
-    Bind(module, "SetApplicationParameter", &d.SetApplicationParameter);
-    Bind(module, "EnumParameterValues", &d.EnumParameterValues);
-    Bind(module, "CameraRelease", &d.CameraRelease);
-    Bind(module, "CameraStartPreview", &d.CameraStartPreview);
-    Bind(module, "CameraStopPreview", &d.CameraStopPreview);
-    Bind(module, "CameraIsOnline", &d.CameraIsOnline);
-    return d;
+    return lensport::BindDriverExports(
+        [module](const char* name) { return Resolve(module, name); });
 }
 
 } // namespace lensporttool

@@ -8,20 +8,7 @@
 
 namespace lensporttool {
 
-struct DriverBinding {
-    GenerateCameraListFn GenerateCameraList = nullptr;
-    CreateModuleWindowFn CreateModuleWindow = nullptr;
-    DestroyModuleWindowFn DestroyModuleWindow = nullptr;
-    GetParameterFn GetParameter = nullptr;
-    SetParameterFn SetParameter = nullptr;
-    SetParameterDirectFn SetParameterDirect = nullptr;
-    SetApplicationParameterFn SetApplicationParameter = nullptr;
-    EnumParameterValuesFn EnumParameterValues = nullptr;
-    CameraReleaseFn CameraRelease = nullptr;
-    CameraStartPreviewFn CameraStartPreview = nullptr;
-    CameraStopPreviewFn CameraStopPreview = nullptr;
-    CameraIsOnlineFn CameraIsOnline = nullptr;
-};
+using DriverBinding = lensport::DriverExports;
 
 inline constexpr const char* kDriverLibrary = "lmdhost.dll";
 

@@ -31,10 +31,6 @@ std::vector<std::string>& BoxTexts() {
     return texts;
 }
 
-template <class Fn> void Bind(HMODULE module, const char* name, Fn* out) {
-    *out = reinterpret_cast<Fn>(GetProcAddress(module, name));
-}
-
 } // namespace
 
 QApplication& Application() {
@@ -81,20 +77,8 @@ DriverHarness::DriverHarness(const std::string& scenario, const std::string& mod
     PRSIM_LoadScenarioText(scenario.c_str());
     module_ = LoadLibraryA(module.c_str());
     if (module_ == nullptr) return;
-    Bind(module_, "GetLMDInfo", &exports_.GetLMDInfo);
-    Bind(module_, "GenerateCameraList", &exports_.GenerateCameraList);
-    Bind(module_, "CreateModuleWindow", &exports_.CreateModuleWindow);
-    Bind(module_, "DestroyModuleWindow", &exports_.DestroyModuleWindow);
-    Bind(module_, "GetParameter", &exports_.GetParameter);
-    Bind(module_, "SetParameter", &exports_.SetParameter);
-    Bind(module_, "SetParameterDirect", &exports_.SetParameterDirect);
-    Bind(module_, "SetApplicationParameter", &exports_.SetApplicationParameter);
-    Bind(module_, "EnumParameterValues", &exports_.EnumParameterValues);
-    Bind(module_, "CameraRelease", &exports_.CameraRelease);
-    Bind(module_, "CameraUpdate", &exports_.CameraUpdate);
-    Bind(module_, "CameraStartPreview", &exports_.CameraStartPreview);
-    Bind(module_, "CameraStopPreview", &exports_.CameraStopPreview);
-    Bind(module_, "CameraIsOnline", &exports_.CameraIsOnline);
+    exports_ = lensport::BindDriverExports(
+        [this](const char* name) { return GetProcAddress(module_, name); });
 }
 
 DriverHarness::~DriverHarness() {

@@ -23,22 +23,7 @@ struct ReceivedMessage {
     LPARAM lParam;
 };
 
-struct DriverExports {
-    GetLMDInfoFn GetLMDInfo = nullptr;
-    GenerateCameraListFn GenerateCameraList = nullptr;
-    CreateModuleWindowFn CreateModuleWindow = nullptr;
-    DestroyModuleWindowFn DestroyModuleWindow = nullptr;
-    GetParameterFn GetParameter = nullptr;
-    SetParameterFn SetParameter = nullptr;
-    SetParameterDirectFn SetParameterDirect = nullptr;
-    SetApplicationParameterFn SetApplicationParameter = nullptr;
-    EnumParameterValuesFn EnumParameterValues = nullptr;
-    CameraReleaseFn CameraRelease = nullptr;
-    CameraUpdateFn CameraUpdate = nullptr;
-    CameraStartPreviewFn CameraStartPreview = nullptr;
-    CameraStopPreviewFn CameraStopPreview = nullptr;
-    CameraIsOnlineFn CameraIsOnline = nullptr;
-};
+using DriverExports = lensport::DriverExports;
 
 class DriverHarness {
 public:
