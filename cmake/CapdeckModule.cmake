@@ -30,21 +30,28 @@ function(capdeck_module target file_name)
                                                LIBRARY_OUTPUT_DIRECTORY ${CAPDECK_BIN})
 endfunction()
 
+# What every test, benchmark and fuzz program shares: the folder it is written to, the
+# program folder on its run path, the source and program folders it may name, and the
+# targets it needs built first.
+function(_capdeck_program name output_dir depends)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${output_dir}
+                                             BUILD_RPATH "${CAPDECK_BIN}")
+    target_compile_definitions(${name} PRIVATE CAPDECK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                                               CAPDECK_BIN_DIR="${CAPDECK_BIN}")
+    if(depends)
+        add_dependencies(${name} ${depends})
+    endif()
+endfunction()
+
 # A GoogleTest program registered with CTest. Qt runs offscreen; tests start in the
 # program folder so modules resolve the way they do for the host.
 function(capdeck_add_test name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS;DEPENDS;ENV" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main ${T_LIBS})
-    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CAPDECK_TEST_BIN}
-                                             BUILD_RPATH "${CAPDECK_BIN}")
-    target_compile_definitions(${name} PRIVATE CAPDECK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-                                               CAPDECK_BIN_DIR="${CAPDECK_BIN}"
-                                               CAPDECK_TEST_DIR="${CAPDECK_TEST_BIN}"
+    _capdeck_program(${name} ${CAPDECK_TEST_BIN} "${T_DEPENDS}")
+    target_compile_definitions(${name} PRIVATE CAPDECK_TEST_DIR="${CAPDECK_TEST_BIN}"
                                                CAPDECK_FIXTURES_DIR="${CMAKE_SOURCE_DIR}/tests/fixtures")
-    if(T_DEPENDS)
-        add_dependencies(${name} ${T_DEPENDS})
-    endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 TEST_PREFIX "${name}."
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}" TIMEOUT 300)
 endfunction()
@@ -56,13 +63,7 @@ function(capdeck_add_bench name)
     cmake_parse_arguments(B "" "" "SOURCES;LIBS;DEPENDS" ${ARGN})
     add_executable(${name} ${B_SOURCES})
     target_link_libraries(${name} PRIVATE benchmark::benchmark ${B_LIBS})
-    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench
-                                             BUILD_RPATH "${CAPDECK_BIN}")
-    target_compile_definitions(${name} PRIVATE CAPDECK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-                                               CAPDECK_BIN_DIR="${CAPDECK_BIN}")
-    if(B_DEPENDS)
-        add_dependencies(${name} ${B_DEPENDS})
-    endif()
+    _capdeck_program(${name} ${CMAKE_BINARY_DIR}/bench "${B_DEPENDS}")
 endfunction()
 
 # A libFuzzer target (clang builds with CAPDECK_FUZZ) and a bounded CTest run over its
@@ -79,13 +80,7 @@ function(capdeck_add_fuzzer name)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${name} PRIVATE ${F_LIBS})
-    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz
-                                             BUILD_RPATH "${CAPDECK_BIN}")
-    target_compile_definitions(${name} PRIVATE CAPDECK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-                                               CAPDECK_BIN_DIR="${CAPDECK_BIN}")
-    if(F_DEPENDS)
-        add_dependencies(${name} ${F_DEPENDS})
-    endif()
+    _capdeck_program(${name} ${CMAKE_BINARY_DIR}/fuzz "${F_DEPENDS}")
     set(work ${CMAKE_BINARY_DIR}/fuzz/${name}-corpus)
     add_test(NAME ${name}_bounded_run
              COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen

@@ -89,7 +89,29 @@ protected:
         ASSERT_NE(api.cxcore.handle, nullptr) << dlerror();
         ASSERT_NE(api.cv.handle, nullptr) << dlerror();
     }
+    void TearDown() override {
+        if (cascade_ != nullptr) api.releaseCascade(&cascade_);
+        if (storage_ != nullptr) api.releaseStorage(&storage_);
+    }
+
+    // The portrait cascade of the data folder and a storage for what it finds.
+    void LoadCascade() {
+        cascade_ = static_cast<CvHaarClassifierCascade*>(
+            api.load(DATA_FOLDER_CASCADE, nullptr, nullptr, nullptr));
+        ASSERT_NE(cascade_, nullptr);
+        storage_ = api.createStorage(0);
+        ASSERT_NE(storage_, nullptr);
+    }
+
+    // The search the driver runs on a live-view frame.
+    CvSeq* DetectFaces(IplImage* image) {
+        return api.detect(image, cascade_, storage_, 1.1, 2, CV_HAAR_DO_CANNY_PRUNING,
+                          cvSize(40, 40));
+    }
+
     Api api;
+    CvHaarClassifierCascade* cascade_ = nullptr;
+    CvMemStorage* storage_ = nullptr;
 };
 
 TEST_F(Opencv1Test, EveryEntryPointResolvesByNameInItsLibrary) {
@@ -105,17 +127,13 @@ TEST_F(Opencv1Test, EveryEntryPointResolvesByNameInItsLibrary) {
 }
 
 TEST_F(Opencv1Test, FindsTheFaceInTheLiveViewPortrait) {
-    void* cascade = api.load(DATA_FOLDER_CASCADE, nullptr, nullptr, nullptr);
-    ASSERT_NE(cascade, nullptr);
-    CvMemStorage* storage = api.createStorage(0);
-    ASSERT_NE(storage, nullptr);
+    ASSERT_NO_FATAL_FAILURE(LoadCascade());
     IplImage* image = api.createImage(cvSize(320, 240), IPL_DEPTH_8U, 3);
     ASSERT_NE(image, nullptr);
     ASSERT_TRUE(DecodeInto(FACE_FIXTURE, image));
     for (int run = 0; run < 2; ++run) { // a cleared storage serves the next run
-        api.clearStorage(storage);
-        CvSeq* faces = api.detect(image, static_cast<CvHaarClassifierCascade*>(cascade), storage,
-                                  1.1, 2, CV_HAAR_DO_CANNY_PRUNING, cvSize(40, 40));
+        api.clearStorage(storage_);
+        CvSeq* faces = DetectFaces(image);
         ASSERT_NE(faces, nullptr);
         ASSERT_EQ(faces->total, 1);
         const auto* face = reinterpret_cast<const CvRect*>(api.seqElem(faces, 0));
@@ -130,27 +148,22 @@ TEST_F(Opencv1Test, FindsTheFaceInTheLiveViewPortrait) {
     }
     api.releaseImage(&image);
     EXPECT_EQ(image, nullptr);
-    api.releaseStorage(&storage);
-    auto* c = static_cast<CvHaarClassifierCascade*>(cascade);
-    api.releaseCascade(&c);
+    api.releaseStorage(&storage_);
+    EXPECT_EQ(storage_, nullptr);
+    api.releaseCascade(&cascade_);
+    EXPECT_EQ(cascade_, nullptr);
 }
 
 TEST_F(Opencv1Test, ABlankImageHasNoFace) {
-    void* cascade = api.load(DATA_FOLDER_CASCADE, nullptr, nullptr, nullptr);
-    ASSERT_NE(cascade, nullptr);
-    CvMemStorage* storage = api.createStorage(0);
+    ASSERT_NO_FATAL_FAILURE(LoadCascade());
     IplImage* image = api.createImage(cvSize(180, 240), IPL_DEPTH_8U, 3);
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->widthStep, 540);
-    CvSeq* faces = api.detect(image, static_cast<CvHaarClassifierCascade*>(cascade), storage, 1.1,
-                              2, CV_HAAR_DO_CANNY_PRUNING, cvSize(40, 40));
+    CvSeq* faces = DetectFaces(image);
     ASSERT_NE(faces, nullptr);
     EXPECT_EQ(faces->total, 0);
     EXPECT_EQ(api.seqElem(faces, 0), nullptr);
     api.releaseImage(&image);
-    api.releaseStorage(&storage);
-    auto* c = static_cast<CvHaarClassifierCascade*>(cascade);
-    api.releaseCascade(&c);
 }
 
 TEST_F(Opencv1Test, LoadRefusesMissingAndForeignFiles) {
@@ -167,10 +180,9 @@ TEST_F(Opencv1Test, LoadRefusesMissingAndForeignFiles) {
 }
 
 TEST_F(Opencv1Test, BadArgumentsGiveNoResultInsteadOfACrash) {
-    void* cascade = api.load(DATA_FOLDER_CASCADE, nullptr, nullptr, nullptr);
-    ASSERT_NE(cascade, nullptr);
-    auto* c = static_cast<CvHaarClassifierCascade*>(cascade);
-    CvMemStorage* storage = api.createStorage(0);
+    ASSERT_NO_FATAL_FAILURE(LoadCascade());
+    CvHaarClassifierCascade* c = cascade_;
+    CvMemStorage* storage = storage_;
     IplImage* image = api.createImage(cvSize(64, 48), IPL_DEPTH_8U, 3);
     const CvSize min = cvSize(40, 40);
     EXPECT_EQ(api.detect(nullptr, c, storage, 1.1, 2, 1, min), nullptr);
@@ -189,8 +201,6 @@ TEST_F(Opencv1Test, BadArgumentsGiveNoResultInsteadOfACrash) {
     api.rectangle(image, cvPoint(0, 0), cvPoint(1, 1), cvScalar(0, 0, 0, 0), 1, 3, 0);
     api.clearStorage(nullptr);
     api.releaseImage(&image);
-    api.releaseStorage(&storage);
-    api.releaseCascade(&c);
 }
 
 TEST_F(Opencv1Test, RectangleDrawsAOnePixelOutlineInBlueGreenRed) {
