@@ -2,6 +2,8 @@
 // the frames per second the preview worker sustains (detection every frame and every
 // tenth frame), next to the same work done directly with OpenCV in the same run.
 // Prints figures; asserts nothing.
+#include "preview_camera.h"
+
 #include "lensport/camera_module.h"
 #include "lensport/crop_guide.h"
 #include "lensport/face_detector.h"
@@ -55,41 +57,8 @@ double MicrosecondsPerCall(const std::function<void()>& work) {
     return std::chrono::duration<double, std::micro>(elapsed).count() / calls;
 }
 
-// A camera object reduced to its preview worker, drawing into a real module window.
-class BenchCamera final : public lensport::CameraModuleBase {
-public:
-    explicit BenchCamera(HWND window) : CameraModuleBase(0, "") {
-        SetModuleWindow(window);
-        images_.Create();
-        SetRunning(true);
-        pipeline_.Start();
-    }
-    ~BenchCamera() override {
-        SetRunning(false);
-        pipeline_.Stop();
-    }
-    bool AttachWindow(HWND) override { return true; }
-    bool Close() override { return true; }
-    bool SetParameter(const char*, std::intptr_t) override { return false; }
-    std::uint8_t SetApplicationParameter(const char* name, std::intptr_t value) override {
-        return Settings().Apply(name, value);
-    }
-    bool SetParameterDirect(const char*, const char*) override { return false; }
-    std::int32_t GetParameter(const char*, std::int32_t d) override { return d; }
-    std::int32_t EnumParameterValues(const char*, const char*, const char*) override { return 0; }
-    std::int32_t Release(const char*, HWND) override { return -1; }
-    bool Update() override { return false; }
-    bool StopPreview() override { return true; }
-    bool StartPreview() override { return true; }
-    lensport::PreviewPipeline& Pipeline() { return pipeline_; }
-
-private:
-    lensport::DetectorImages images_;
-    lensport::PreviewPipeline pipeline_{*this, images_};
-};
-
 // Frames per second when each frame is handed over as soon as the previous one is painted.
-double WorkerFramesPerSecond(BenchCamera& camera, const Bytes& frame, int frames) {
+double WorkerFramesPerSecond(previewtest::PreviewCamera& camera, const Bytes& frame, int frames) {
     lensport::PreviewPipeline& p = camera.Pipeline();
     const Clock::time_point start = Clock::now();
     for (int i = 0; i < frames; ++i) {
@@ -137,7 +106,7 @@ Figures MeasureLensport(const Bytes& frame, HWND window) {
         lensport::CopyFromImage(work, picture);
     });
 
-    BenchCamera camera(window);
+    previewtest::PreviewCamera camera(window);
     camera.Settings().aspectWidth = 4.0f;
     camera.Settings().aspectHeight = 5.0f;
     for (const char* name : {"idPhoto", "FaceDetect", "FrameChecked"})

@@ -1,5 +1,6 @@
 // The preview pipeline of a camera object: frame hand-over, decoding, rotations, the
 // ID-photo step with the real face detector, and what ends up in the module window.
+#include "preview_camera.h"
 #include "preview_test_support.h"
 
 #include "lensport/camera_module.h"
@@ -40,42 +41,6 @@ QApplication& App() {
     }();
     return *app;
 }
-
-// A camera object reduced to its preview: the module window, the detector images and
-// the pipeline, running from construction to destruction.
-class PreviewCamera final : public lensport::CameraModuleBase {
-public:
-    explicit PreviewCamera(HWND window) : CameraModuleBase(0, "") {
-        SetModuleWindow(window);
-        images_.Create();
-        SetRunning(true);
-        pipeline_.Start();
-    }
-    ~PreviewCamera() override {
-        SetRunning(false);
-        pipeline_.Stop();
-    }
-    bool AttachWindow(HWND) override { return true; }
-    bool Close() override { return true; }
-    bool SetParameter(const char*, std::intptr_t) override { return false; }
-    std::uint8_t SetApplicationParameter(const char* name, std::intptr_t value) override {
-        return Settings().Apply(name, value);
-    }
-    bool SetParameterDirect(const char*, const char*) override { return false; }
-    std::int32_t GetParameter(const char*, std::int32_t d) override { return d; }
-    std::int32_t EnumParameterValues(const char*, const char*, const char*) override { return 0; }
-    std::int32_t Release(const char*, HWND) override { return -1; }
-    bool Update() override { return false; }
-    bool StopPreview() override { return true; }
-    bool StartPreview() override { return true; }
-
-    lensport::PreviewPipeline& Pipeline() { return pipeline_; }
-    const lensport::IdPhotoProcessor& IdPhoto() const { return pipeline_.IdPhoto(); }
-
-private:
-    lensport::DetectorImages images_;
-    lensport::PreviewPipeline pipeline_{*this, images_};
-};
 
 class PreviewTest : public ::testing::Test {
 protected:
@@ -130,6 +95,7 @@ protected:
         ASSERT_GT(p.FramesPainted() + p.FramesDropped(), before) << "the worker did not finish";
     }
     void FeedPicture(const PreviewImage& picture) { Feed(EncodeJpeg(picture)); }
+    void ExpectFace100Guide(double centreX, bool pushedLeft);
 
     COLORREF At(int x, int y) const { return platform::BackingPixel(window_, x, y); }
     // The window's pixels of the 320 x 240 (or 180 x 240 at x0) picture.
@@ -506,37 +472,34 @@ TEST_F(PreviewTest, ABoxPastTheRightEdgeIsPushedLeftAndDrawnRed) {
 // Enlargement of the fixture at which the detector finds its face 100 wide.
 constexpr double kScaleFor100 = 1.63;
 
-// The crop width 169 and height 211 of a face 100 wide, on the window: the fixture
-// enlarged until the detector finds its face exactly 100 wide.
-TEST_F(PreviewTest, AFace100WideGetsABox169By211) {
+// The fixture enlarged until the detector finds its face exactly 100 wide, centred at
+// (centreX, 120): its crop box is 169 x 211 truncated to halves (84 and 105 on each side),
+// moved inside and drawn red when it would end past the picture's right edge.
+void PreviewTest::ExpectFace100Guide(double centreX, bool pushedLeft) {
     IdPhotoOn(35, true);
     const Bytes frame =
-        EncodeJpeg(ScaledPlaced(PortraitPicture(), kScaleFor100, 141, 71, 160, 120));
+        EncodeJpeg(ScaledPlaced(PortraitPicture(), kScaleFor100, 141, 71, centreX, 120));
     Feed(frame);
     const std::optional<CvRect> face = camera_->IdPhoto().LastFace();
     ASSERT_TRUE(face.has_value());
     ASSERT_EQ(face->width, 100) << "the detector's size changed; choose another scale";
     const lensport::CropBox box = lensport::ComputeCropBox(*face, Crop(35), 320, 240);
-    EXPECT_EQ(box.right - box.left, 168); // 169 truncated to halves: 84 on each side
-    EXPECT_EQ(box.bottom - box.top, 210); // 211: 105 on each side
-    ExpectGuide(Shown(), Decoded(frame), *face, box, kGreenBgr);
+    EXPECT_EQ(box.right - box.left, 168);
+    EXPECT_EQ(box.bottom - box.top, 210);
+    EXPECT_EQ(box.clamped, pushedLeft);
+    if (pushedLeft) {
+        EXPECT_EQ(box.right, 320);
+    }
+    ExpectGuide(Shown(), Decoded(frame), *face, box, pushedLeft ? kRedBgr : kGreenBgr);
 }
 
-// The same face centred near x 255: the box would end past 320, so it moves left to end
-// at the picture's edge and is drawn red.
+TEST_F(PreviewTest, AFace100WideGetsABox169By211) {
+    ExpectFace100Guide(160, false);
+}
+
+// Centred near x 255 the box would end past 320.
 TEST_F(PreviewTest, AFace100WideAtTheRightEdgeIsPushedLeft) {
-    IdPhotoOn(35, true);
-    const Bytes frame =
-        EncodeJpeg(ScaledPlaced(PortraitPicture(), kScaleFor100, 141, 71, 256, 120));
-    Feed(frame);
-    const std::optional<CvRect> face = camera_->IdPhoto().LastFace();
-    ASSERT_TRUE(face.has_value());
-    ASSERT_EQ(face->width, 100) << "the detector's size changed; choose another scale";
-    const lensport::CropBox box = lensport::ComputeCropBox(*face, Crop(35), 320, 240);
-    EXPECT_TRUE(box.clamped);
-    EXPECT_EQ(box.right, 320);
-    EXPECT_EQ(box.left, 320 - 168);
-    ExpectGuide(Shown(), Decoded(frame), *face, box, kRedBgr);
+    ExpectFace100Guide(256, true);
 }
 
 // Detection every third frame: runs on frames 1, 4 and 7; in between the boxes stay
