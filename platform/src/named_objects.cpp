@@ -21,18 +21,15 @@ namespace {
 // Another process's release can't wake our waiters; they look again this often.
 constexpr std::chrono::milliseconds kCrossProcessPoll(20);
 
-bool TryFlock(int fd, int operation) {
-    for (;;) {
-        if (flock(fd, operation | LOCK_NB) == 0) return true;
-        if (errno != EINTR) return false;
-    }
-}
-
 bool BlockingFlock(int fd, int operation) {
     for (;;) {
         if (flock(fd, operation) == 0) return true;
         if (errno != EINTR) return false;
     }
+}
+
+bool TryFlock(int fd, int operation) {
+    return BlockingFlock(fd, operation | LOCK_NB);
 }
 
 UniqueFd OpenObjectFile(const std::string& path) {
@@ -96,6 +93,20 @@ struct SharedFiles {
     }
 };
 
+// What the mutex and the semaphore share: the object files when named (none when
+// unnamed) and, when named, looking again for changes made by other processes.
+class NamedObject : public KernelObject {
+public:
+    std::chrono::milliseconds PollPeriod() const override {
+        return files_ ? kCrossProcessPoll : std::chrono::milliseconds(0);
+    }
+
+protected:
+    explicit NamedObject(std::unique_ptr<SharedFiles> files) : files_(std::move(files)) {}
+
+    std::unique_ptr<SharedFiles> files_;
+};
+
 // ---------------------------------------------------------------------------------------
 // Semaphore
 
@@ -118,12 +129,12 @@ bool WriteState(int fd, const SemaphoreState& state) {
     return pwrite(fd, raw, sizeof raw, 0) == static_cast<ssize_t>(sizeof raw);
 }
 
-class Semaphore final : public KernelObject {
+class Semaphore final : public NamedObject {
 public:
     // Unnamed: the count lives in this process only.
-    Semaphore(LONG initial, LONG maximum) : local_{initial, maximum} {}
+    Semaphore(LONG initial, LONG maximum) : NamedObject(nullptr), local_{initial, maximum} {}
     // Named: the count lives in the object file.
-    explicit Semaphore(std::unique_ptr<SharedFiles> files) : files_(std::move(files)) {}
+    explicit Semaphore(std::unique_ptr<SharedFiles> files) : NamedObject(std::move(files)) {}
 
     bool TryAcquire() override {
         return Modify([](SemaphoreState& s) {
@@ -148,9 +159,6 @@ public:
         return true;
     }
 
-    std::chrono::milliseconds PollPeriod() const override {
-        return files_ ? kCrossProcessPoll : std::chrono::milliseconds(0);
-    }
     const char* Kind() const override { return "semaphore"; }
 
 private:
@@ -166,7 +174,6 @@ private:
         return WriteState(files_->presence.Get(), state);
     }
 
-    std::unique_ptr<SharedFiles> files_;
     std::mutex localMutex_;
     SemaphoreState local_;
 };
@@ -174,11 +181,11 @@ private:
 // ---------------------------------------------------------------------------------------
 // Mutex
 
-class Mutex final : public KernelObject {
+class Mutex final : public NamedObject {
 public:
-    Mutex() = default;
+    Mutex() : NamedObject(nullptr) {}
     Mutex(std::unique_ptr<SharedFiles> files, UniqueFd ownership)
-        : files_(std::move(files)), ownership_(std::move(ownership)) {}
+        : NamedObject(std::move(files)), ownership_(std::move(ownership)) {}
 
     // Recursive for the owning thread; across processes the ownership is an exclusive
     // flock, dropped by the kernel if the owner dies.
@@ -207,13 +214,9 @@ public:
         return true;
     }
 
-    std::chrono::milliseconds PollPeriod() const override {
-        return files_ ? kCrossProcessPoll : std::chrono::milliseconds(0);
-    }
     const char* Kind() const override { return "mutex"; }
 
 private:
-    std::unique_ptr<SharedFiles> files_;
     UniqueFd ownership_;
     std::mutex mutex_;
     std::thread::id owner_;

@@ -126,15 +126,24 @@ std::optional<std::uint32_t> ParseHex8(std::string_view text) {
     return value;
 }
 
+// The non-empty parts of text between any of the separator characters.
+std::vector<std::string_view> SplitAt(std::string_view text, std::string_view separators) {
+    std::vector<std::string_view> parts;
+    while (!text.empty()) {
+        const auto end = text.find_first_of(separators);
+        if (end != 0) parts.push_back(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return parts;
+}
+
 // "040904E4" or several separated by blanks or commas.
 void ParseTranslations(std::string_view text, VersionBlock& block) {
-    while (!text.empty()) {
-        const auto end = text.find_first_of(" ,");
-        if (const auto value = ParseHex8(text.substr(0, end))) {
+    for (const std::string_view part : SplitAt(text, " ,")) {
+        if (const auto value = ParseHex8(part)) {
             block.translations.emplace_back(static_cast<std::uint16_t>(*value >> 16),
                                             static_cast<std::uint16_t>(*value & 0xFFFF));
         }
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     }
 }
 
@@ -169,17 +178,6 @@ std::optional<FlatView> ViewFlat(const void* data) {
         return std::nullopt;
     }
     return view;
-}
-
-// Splits "\\A\\B\\C" (either separator) into its parts.
-std::vector<std::string_view> QueryParts(std::string_view query) {
-    std::vector<std::string_view> parts;
-    while (!query.empty()) {
-        const auto end = query.find_first_of("\\/");
-        if (end != 0) parts.push_back(query.substr(0, end));
-        query.remove_prefix(end == std::string_view::npos ? query.size() : end + 1);
-    }
-    return parts;
 }
 
 } // namespace
@@ -247,7 +245,8 @@ std::vector<char> SerializeVersionBlock(const VersionBlock& block) {
 bool QueryVersionBlock(const void* data, const std::string& query, void** value, unsigned* length) {
     const auto view = ViewFlat(data);
     if (!view || value == nullptr || length == nullptr) return false;
-    const auto parts = QueryParts(query);
+    // "\\A\\B\\C", either separator.
+    const auto parts = SplitAt(query, "\\/");
     const char* words = view->data + kFlatHeader;
     if (parts.size() == 2 && EqualsNoCase(parts[0], "VarFileInfo") &&
         EqualsNoCase(parts[1], "Translation")) {

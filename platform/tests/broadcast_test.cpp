@@ -36,7 +36,7 @@ struct Received {
 // Each test gets its own runtime folder, inherited by the children it forks.
 class BroadcastTest : public ::testing::Test {
 protected:
-    void SetUp() override { setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1); }
+    void SetUp() override { env_.Set("XDG_RUNTIME_DIR", runtime.Path()); }
     void TearDown() override {
         platform::StopBroadcastListener();
         platform::SetBroadcastHandler(nullptr);
@@ -57,6 +57,7 @@ protected:
     }
 
     TempDir runtime;
+    platform::testing::ScopedEnv env_;
     Received received;
 };
 

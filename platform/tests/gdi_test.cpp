@@ -22,13 +22,10 @@ constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kGreen = RGB(0, 200, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 
-class GdiTest : public ::testing::Test {
+class GdiTest : public platform_test::HostWindowTest {
 protected:
-    static void SetUpTestSuite() { platform_test::GuiApp(); }
     void SetUp() override {
-        top_ = std::make_unique<QWidget>();
-        top_->resize(100, 80);
-        host_ = RegisterHostWindow(top_.get());
+        ASSERT_NO_FATAL_FAILURE(OpenHost(100, 80));
         child_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 64, 48, host_,
                                  nullptr, nullptr, nullptr);
         ASSERT_NE(child_, nullptr);
@@ -39,7 +36,7 @@ protected:
     }
     void TearDown() override {
         ReleaseDC(child_, dc_);
-        top_.reset();
+        HostWindowTest::TearDown();
     }
     COLORREF At(int x, int y) const { return platform::BackingPixel(child_, x, y); }
     // Fills the whole window with a brush of the colour.
@@ -50,8 +47,6 @@ protected:
         DeleteObject(brush);
     }
 
-    std::unique_ptr<QWidget> top_;
-    HWND host_ = nullptr;
     HWND child_ = nullptr;
     HDC dc_ = nullptr;
     COLORREF background_ = 0;

@@ -11,6 +11,7 @@ namespace {
 
 using platform::testing::KillChild;
 using platform::testing::ReadySignal;
+using platform::testing::ScopedEnv;
 using platform::testing::StartChild;
 using platform::testing::TempDir;
 using platform::testing::WaitChild;
@@ -18,18 +19,7 @@ using platform::testing::WaitChild;
 // Each test gets its own runtime folder, inherited by the children it forks.
 class NamedObjectsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* old = std::getenv("XDG_RUNTIME_DIR");
-        saved_ = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
-        setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
-    }
-    void TearDown() override {
-        if (saved_) {
-            setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
-        } else {
-            unsetenv("XDG_RUNTIME_DIR");
-        }
-    }
+    void SetUp() override { env_.Set("XDG_RUNTIME_DIR", runtime.Path()); }
 
     // A child that holds a handle (and optionally ownership) until it is killed.
     template <typename Hold> pid_t ChildHolding(Hold hold) {
@@ -47,7 +37,7 @@ protected:
     TempDir runtime;
 
 private:
-    std::optional<std::string> saved_;
+    ScopedEnv env_;
 };
 
 constexpr const char* kStart = "LumettaCanonApplicationStart";

@@ -9,6 +9,7 @@
 
 namespace {
 
+using platform::testing::ScopedEnv;
 using platform::testing::TempDir;
 using platform::testing::WriteFile;
 
@@ -16,30 +17,16 @@ using platform::testing::WriteFile;
 class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
-            const char* value = std::getenv(name);
-            saved_.emplace_back(name, value != nullptr ? std::optional<std::string>(value)
-                                                       : std::nullopt);
-        }
-        setenv("HOME", home.Path().c_str(), 1);
-        unsetenv("XDG_DATA_HOME");
-        unsetenv("XDG_CONFIG_HOME");
+        env_.Set("HOME", home.Path());
+        env_.Unset("XDG_DATA_HOME");
+        env_.Unset("XDG_CONFIG_HOME");
     }
-    void TearDown() override {
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                unsetenv(name.c_str());
-            }
-        }
-        platform::InjectWindowsVersion(std::nullopt);
-    }
+    void TearDown() override { platform::InjectWindowsVersion(std::nullopt); }
 
     TempDir home;
 
 private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+    ScopedEnv env_;
 };
 
 TEST_F(ShellTest, FoldersFollowTheXdgDefaults) {

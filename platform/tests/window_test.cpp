@@ -72,27 +72,16 @@ LRESULT RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public platform_test::HostWindowTest {
 protected:
-    static void SetUpTestSuite() { platform_test::GuiApp(); }
     void SetUp() override {
         recorder.Clear();
-        top_ = std::make_unique<QWidget>();
-        top_->resize(200, 100);
-        host_ = RegisterHostWindow(top_.get(), RecordingProc);
-        ASSERT_NE(host_, nullptr);
-    }
-    void TearDown() override {
-        top_.reset();
-        QCoreApplication::processEvents();
+        ASSERT_NO_FATAL_FAILURE(OpenHost(200, 100, RecordingProc));
     }
     HWND CreateStatic(HWND parent, int width = 40, int height = 30) {
         return CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, width, height, parent,
                                nullptr, nullptr, nullptr);
     }
-
-    std::unique_ptr<QWidget> top_;
-    HWND host_ = nullptr;
 };
 
 // ---- registered messages ----

@@ -1,5 +1,6 @@
-// Shared by the services tests: a private temporary folder and child processes made
-// with fork that report back through their exit status.
+// Shared by the services tests: a private temporary folder, environment variables set
+// for one test, and child processes made with fork that report back through their exit
+// status.
 #pragma once
 
 #include <csignal>
@@ -7,10 +8,13 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace platform::testing {
 
@@ -34,6 +38,43 @@ public:
 
 private:
     std::string path_;
+};
+
+// Sets or clears environment variables and puts back what was there when it goes.
+class ScopedEnv {
+public:
+    ScopedEnv() = default;
+    ~ScopedEnv() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            if (it->second) {
+                setenv(it->first.c_str(), it->second->c_str(), 1);
+            } else {
+                unsetenv(it->first.c_str());
+            }
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+    void Set(const char* name, const std::string& value) {
+        Save(name);
+        setenv(name, value.c_str(), 1);
+    }
+    void Unset(const char* name) {
+        Save(name);
+        unsetenv(name);
+    }
+
+private:
+    void Save(const char* name) {
+        for (const auto& [saved, value] : saved_)
+            if (saved == name) return;
+        const char* value = std::getenv(name);
+        saved_.emplace_back(name,
+                            value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+    }
+
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
