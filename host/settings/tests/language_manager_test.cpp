@@ -106,31 +106,59 @@ TEST_F(LanguageManager, FilesMatchedButNoneUsableWriteAnEmptyList) {
     EXPECT_EQ(catalogue::OptionsName(), "Options");
 }
 
-TEST_F(LanguageManager, FirstChoiceIsTheFirstListedLanguage) {
-    WriteLanguage("b.xml", "1031", "Deutsch");
-    WriteLanguage("a.xml", "1033", "English");
-    ScanLanguageFiles();
-    EXPECT_EQ(GetLanguageFileName(), LocalsFolder() + "/a.xml");
-    EXPECT_EQ(Ini("LangID", "Value"), "1033");
+struct LanguageFile {
+    const char* file;
+    const char* id;
+    const char* name;
+};
+
+// Two language files, the id stored in local.ini before the scan (none: nullptr), and
+// the file and id chosen by it.
+struct ChoiceCase {
+    const char* testName;
+    LanguageFile files[2];
+    const char* storedId;
+    const char* chosenFile;
+    const char* chosenId;
+};
+
+const ChoiceCase kChoiceCases[] = {
+    {"FirstChoiceIsTheFirstListedLanguage",
+     {{"b.xml", "1031", "Deutsch"}, {"a.xml", "1033", "English"}},
+     nullptr,
+     "a.xml",
+     "1033"},
+    {"StoredChoiceIsKept",
+     {{"a.xml", "1033", "English"}, {"b.xml", "1049", "Russkij"}},
+     "1049",
+     "b.xml",
+     "1049"},
+    {"RemovedChosenLanguageFallsBackToTheFirstId",
+     {{"a.xml", "1033", "English"}, {"b.xml", "1031", "Deutsch"}},
+     "1049",
+     "a.xml",
+     "1033"},
+};
+
+void PrintTo(const ChoiceCase& c, std::ostream* out) {
+    *out << c.testName;
 }
 
-TEST_F(LanguageManager, StoredChoiceIsKept) {
-    WriteLanguage("a.xml", "1033", "English");
-    WriteLanguage("b.xml", "1049", "Russkij");
-    platform::WriteProfileString(folder_.LocalIni(), "LangID", "Value", "1049");
+class LanguageChoice : public LanguageManager, public ::testing::WithParamInterface<ChoiceCase> {};
+
+TEST_P(LanguageChoice, ScanChoosesTheLanguage) {
+    const ChoiceCase& c = GetParam();
+    for (const LanguageFile& f : c.files)
+        WriteLanguage(f.file, f.id, f.name);
+    if (c.storedId != nullptr)
+        platform::WriteProfileString(folder_.LocalIni(), "LangID", "Value", c.storedId);
     ScanLanguageFiles();
-    EXPECT_EQ(GetLanguageFileName(), LocalsFolder() + "/b.xml");
-    EXPECT_EQ(Ini("LangID", "Value"), "1049");
+    EXPECT_EQ(GetLanguageFileName(), LocalsFolder() + "/" + c.chosenFile);
+    EXPECT_EQ(Ini("LangID", "Value"), c.chosenId);
 }
 
-TEST_F(LanguageManager, RemovedChosenLanguageFallsBackToTheFirstId) {
-    WriteLanguage("a.xml", "1033", "English");
-    WriteLanguage("b.xml", "1031", "Deutsch");
-    platform::WriteProfileString(folder_.LocalIni(), "LangID", "Value", "1049");
-    ScanLanguageFiles();
-    EXPECT_EQ(GetLanguageFileName(), LocalsFolder() + "/a.xml");
-    EXPECT_EQ(Ini("LangID", "Value"), "1033");
-}
+INSTANTIATE_TEST_SUITE_P(Cases, LanguageChoice, ::testing::ValuesIn(kChoiceCases),
+                         [](const auto& info) { return std::string(info.param.testName); });
 
 TEST_F(LanguageManager, ListedEntriesMustBeBareFileNames) {
     const std::string ini = folder_.LocalIni();
