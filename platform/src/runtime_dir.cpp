@@ -1,5 +1,7 @@
 #include "runtime_dir.h"
 
+#include "platform/shell.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -81,3 +83,9 @@ std::string EncodeObjectName(const std::string& name) {
 }
 
 } // namespace platform::detail
+
+namespace platform {
+std::string RuntimeFolder() {
+    return detail::RuntimeDir();
+}
+} // namespace platform

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sys/stat.h>
 #include <sys/utsname.h>
+#include <unistd.h>
 
 namespace {
 
@@ -123,3 +125,23 @@ TEST_F(ShellTest, VersionIsLinuxUnlessInjected) {
 }
 
 } // namespace
+
+// Without a login session there is no $XDG_RUNTIME_DIR; the fallback must still be a
+// folder only this user can enter, since Qt and the named objects rely on that.
+TEST(RuntimeFolderTest, UsesXdgRuntimeDirOrAPrivateFallback) {
+    TempDir runtime;
+    ASSERT_EQ(chmod(runtime.Path().c_str(), 0700), 0);
+    ScopedEnv env;
+    env.Set("XDG_RUNTIME_DIR", runtime.Path());
+    EXPECT_EQ(platform::RuntimeFolder(), runtime.Path());
+
+    env.Unset("XDG_RUNTIME_DIR");
+    const std::string fallback = platform::RuntimeFolder();
+    ASSERT_FALSE(fallback.empty());
+    EXPECT_NE(fallback, runtime.Path());
+    struct stat info {};
+    ASSERT_EQ(stat(fallback.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_uid, getuid());
+    EXPECT_EQ(info.st_mode & 0077, 0u) << "others may not enter the runtime folder";
+}

@@ -6,11 +6,13 @@
 #include "driver_binding.h"
 #include "exit_codes.h"
 #include "platform/dialogs.h"
+#include "platform/shell.h"
 
 #include <QApplication>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 using namespace lensporttool;
 
@@ -23,6 +25,10 @@ void ChooseHeadlessPlatform() {
     const bool hasDisplay =
         (display != nullptr && *display != '\0') || (wayland != nullptr && *wayland != '\0');
     if (!hasDisplay) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
+        const std::string runtime = platform::RuntimeFolder();
+        if (!runtime.empty()) setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    }
 }
 
 // Nobody could answer a dialog of the driver: its text goes to stderr.

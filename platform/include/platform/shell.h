@@ -40,4 +40,8 @@ BOOL GetVersionExA(OSVERSIONINFOA* info);
 namespace platform {
 void InjectWindowsVersion(std::optional<OSVERSIONINFOA> version);
 std::string SpecialFolder(int csidl);
+// The per-user runtime folder ($XDG_RUNTIME_DIR when usable, else a private folder
+// made for this user); "" when none can be used. Sessions without a login manager
+// have no $XDG_RUNTIME_DIR, and Qt complains at start without one.
+std::string RuntimeFolder();
 } // namespace platform
