@@ -63,7 +63,9 @@ void WakeWaiters() {
     wake.changed.notify_all();
 }
 
-void SetSentMessageServer(SentMessageServer server) { sentMessageServer.store(server); }
+void SetSentMessageServer(SentMessageServer server) {
+    sentMessageServer.store(server);
+}
 
 bool ServeSentMessages() {
     SentMessageServer server = sentMessageServer.load();

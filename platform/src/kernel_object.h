@@ -21,7 +21,9 @@ public:
     virtual const char* Kind() const = 0;
 };
 
-inline HANDLE ToHandle(KernelObject* object) { return reinterpret_cast<HANDLE>(object); }
+inline HANDLE ToHandle(KernelObject* object) {
+    return reinterpret_cast<HANDLE>(object);
+}
 // Null when the handle is not a live object of this layer.
 KernelObject* FromHandle(HANDLE handle);
 // Every created object is registered so stale or foreign handles are refused.

@@ -30,8 +30,8 @@ std::string ProfileString(const std::string& file, const std::string& section,
                           const std::string& key, const std::string& def);
 int ProfileInt(const std::string& file, const std::string& section, const std::string& key,
                int def);
-bool WriteProfileString(const std::string& file, const std::string& section,
-                        const std::string& key, const std::string& value);
+bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
+                        const std::string& value);
 bool DeleteProfileKey(const std::string& file, const std::string& section, const std::string& key);
 bool EraseProfileSection(const std::string& file, const std::string& section);
 std::vector<std::string> ProfileSectionNames(const std::string& file);
