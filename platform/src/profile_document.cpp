@@ -81,8 +81,11 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
         std::string_view raw = bytes.substr(0, end);
         bytes.remove_prefix(end == std::string_view::npos ? bytes.size() : end + 1);
         if (!raw.empty() && raw.back() == '\r') {
-            raw.remove_suffix(1);
             doc.crlf_ = doc.crlf_ || doc.lines_.empty();
+            // Stray carriage returns before the line end belong to the line end: kept in
+            // a value they would read differently once the file is written back.
+            while (!raw.empty() && raw.back() == '\r')
+                raw.remove_suffix(1);
         }
         doc.lines_.push_back(ParseLine(raw));
     }

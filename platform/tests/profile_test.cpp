@@ -173,6 +173,17 @@ TEST_F(ProfileTest, KeepsCrLfAndByteOrderMark) {
     EXPECT_EQ(platform::ProfileString(file, "a", "x", ""), "1");
 }
 
+// A file with mixed line ends (edited on two systems) must read the same before and
+// after another key is written into it.
+TEST_F(ProfileTest, StrayCarriageReturnsReadTheSameAfterAWrite) {
+    WriteFile(file, "[A]\nX=1\r\r\nZ=3\n");
+    EXPECT_EQ(platform::ProfileString(file, "A", "X", ""), "1");
+    ASSERT_TRUE(platform::WriteProfileString(file, "A", "Y", "2"));
+    EXPECT_EQ(platform::ProfileString(file, "A", "X", ""), "1");
+    EXPECT_EQ(platform::ProfileString(file, "A", "Y", ""), "2");
+    EXPECT_EQ(platform::ProfileString(file, "A", "Z", ""), "3");
+}
+
 TEST_F(ProfileTest, DeletesKeysAndSections) {
     WriteFile(file, "[A]\nX=1\nY=2\nx=3\n[B]\nZ=1\n[a]\nX=4\n");
     ASSERT_TRUE(WritePrivateProfileStringA("a", "x", nullptr, file.c_str()));
