@@ -157,6 +157,85 @@ TEST(CanonDriverBuild, AFailingSdkCallIsLoggedWithItsCode) {
     EXPECT_NE(h.LogLines()[0].find(":ErrorCode1:0x80000003"), std::string::npos);
 }
 
+std::string CodeText(int n, PrError code) {
+    char text[32];
+    std::snprintf(text, sizeof text, "ErrorCode%d:0x%08X", n, static_cast<unsigned>(code));
+    return text;
+}
+
+// Whether the SDK is started, asked the way the driver asks it.
+bool SdkStarted() {
+    std::vector<unsigned char> buffer(PR_DEVICE_LIST_SIZE(10));
+    uint32_t size = static_cast<uint32_t>(buffer.size());
+    return PR_GetDeviceList(&size, buffer.data()) == PR_OK;
+}
+
+TEST(CanonDriverBuild, EachOpeningStepLogsItsOwnCodeAndStopsTheRest) {
+    struct Case {
+        const char* function;
+        PrError code;
+        int connected; // camera objects connected after the failure
+    };
+    const Case cases[] = {
+        {"PR_GetDeviceList", 0x01000051u, 0},    {"PR_CreateCameraObject", 0x01000052u, 0},
+        {"PR_ConnectCamera", 0x01000053u, 0},    {"PR_InitiateReleaseControl", 0x01000054u, 1},
+        {"PR_SetEventCallBack", 0x01000055u, 1},
+    };
+    for (const Case& c : cases) {
+        DriverHarness h(kOneCamera);
+        PRSIM_FailNextCall(c.function, c.code);
+        ASSERT_NE(h.Create(), nullptr) << c.function;
+        EXPECT_EQ(Profile(h.HostIni(), "LibError", "InitError"), CodeText(1, c.code)) << c.function;
+        const std::vector<std::string> lines = h.LogLines();
+        ASSERT_EQ(lines.size(), 1u) << c.function;
+        EXPECT_NE(lines[0].find(":" + CodeText(1, c.code)), std::string::npos) << lines[0];
+        EXPECT_EQ(CameraState(0).connectedObjects, c.connected) << c.function;
+    }
+}
+
+TEST(CanonDriverBuild, RefusedSdkStartIsRetriedOnceAfterFinishing) {
+    struct Case {
+        const char* name;
+        bool startedBefore; // a camera list was asked for first
+        bool startAlwaysFails;
+        PrError finishFault;
+        std::string logged; // "" when the camera is opened
+    };
+    const PrError start = 0x01000061u;
+    const PrError finish = 0x01000062u;
+    const Case cases[] = {
+        // The SDK was never started, so finishing it is refused.
+        {"not started", false, false, 0, CodeText(1, PR_ERR_NOT_INITIALIZED)},
+        {"finish refused", true, false, finish, CodeText(1, finish)},
+        {"restart refused", true, true, 0, CodeText(1, start)},
+        // A restart that works goes on to open the camera.
+        {"restart works", true, false, 0, ""},
+    };
+    for (const Case& c : cases) {
+        DriverHarness h(kOneCamera);
+        if (c.startedBefore) {
+            ASSERT_NE(h.Driver().GenerateCameraList(), nullptr);
+        }
+        if (c.startAlwaysFails) {
+            PRSIM_FailAlways("PR_StartSDK", start);
+        } else {
+            PRSIM_FailNextCall("PR_StartSDK", start);
+        }
+        if (c.finishFault != 0) PRSIM_FailNextCall("PR_FinishSDK", c.finishFault);
+        ASSERT_NE(h.Create(), nullptr) << c.name;
+        PRSIM_ClearFailures();
+        if (c.logged.empty()) {
+            EXPECT_EQ(h.ErrorsLog(), "") << c.name;
+            EXPECT_EQ(h.Driver().CameraIsOnline(), 1) << c.name;
+        } else {
+            EXPECT_EQ(Profile(h.HostIni(), "LibError", "InitError"), c.logged) << c.name;
+            ASSERT_EQ(h.LogLines().size(), 1u) << c.name;
+            EXPECT_EQ(h.Driver().CameraIsOnline(), 0) << c.name;
+        }
+        EXPECT_EQ(CameraState(0).connectedObjects, c.logged.empty() ? 1 : 0) << c.name;
+    }
+}
+
 TEST(CanonDriverBuild, LoadCameraChoosesTheDeviceAndFallsBackToTheFirst) {
     struct Case {
         const char* loadCamera;
@@ -243,14 +322,42 @@ TEST(CanonDriverBuild, WithoutTheDataFolderNothingIsLoggedAndBuildingGoesOn) {
 }
 
 TEST(CanonDriverBuild, TeardownStopsAtTheFirstRefusalAndLogsIt) {
-    DriverHarness h(kOneCamera);
+    struct Case {
+        const char* function; // nullptr: nothing refused
+        int connected;        // camera objects still connected afterwards
+        bool sdkStarted;      // the SDK still runs afterwards
+    };
+    const Case cases[] = {
+        {"PR_TerminateReleaseControl", 1, true},
+        {"PR_DisconnectCamera", 1, true},
+        {"PR_DestroyCameraObject", 0, true},
+        {"PR_FinishSDK", 0, true},
+        {nullptr, 0, false},
+    };
+    const PrError code = 0x01000042u;
+    for (const Case& c : cases) {
+        const char* name = c.function != nullptr ? c.function : "none";
+        DriverHarness h(kOneCamera);
+        ASSERT_NE(h.Create(), nullptr);
+        if (c.function != nullptr) PRSIM_FailNextCall(c.function, code);
+        h.Driver().DestroyModuleWindow();
+        const std::vector<std::string> lines = h.LogLines();
+        ASSERT_EQ(lines.size(), c.function != nullptr ? 1u : 0u) << name;
+        if (c.function != nullptr) {
+            EXPECT_NE(lines[0].find(":" + CodeText(3, code)), std::string::npos) << lines[0];
+        }
+        EXPECT_EQ(Profile(h.HostIni(), "LibError", "InitError"), "<missing>") << name;
+        EXPECT_EQ(CameraState(0).connectedObjects, c.connected) << name;
+        EXPECT_EQ(SdkStarted(), c.sdkStarted) << name;
+    }
+}
+
+TEST(CanonDriverBuild, WithoutACameraTheSdkIsNotFinished) {
+    DriverHarness h(kNoCamera);
     ASSERT_NE(h.Create(), nullptr);
-    PRSIM_FailNextCall("PR_DisconnectCamera", 0x01000042u);
     h.Driver().DestroyModuleWindow();
-    const std::vector<std::string> lines = h.LogLines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find(":ErrorCode3:0x01000042"), std::string::npos) << lines[0];
-    EXPECT_EQ(Profile(h.HostIni(), "LibError", "InitError"), "<missing>");
+    EXPECT_TRUE(SdkStarted());
+    ASSERT_EQ(h.LogLines().size(), 1u) << "only the missing camera";
 }
 
 // ---- Application parameters and the "Camera" list ---------------------------------------
@@ -344,15 +451,41 @@ TEST(CanonDriverSession, CameraEventsReachTheirPanels) {
     const DriverExports& d = h.Driver();
     d.SetApplicationParameter("ButtonsHandle", reinterpret_cast<intptr_t>(h.ButtonsWindow()));
     d.SetApplicationParameter("ConfigHandle", reinterpret_cast<intptr_t>(h.HostWindow()));
+    // Events the driver has no use for, and a settings event with a parameter that must
+    // not leak into the message.
+    PRSIM_SendEvent(0, 0xC00A, 7);
+    PRSIM_SendEvent(0, 0x4008, 7);
     PRSIM_PressShutterButton(0);
-    PRSIM_SendEvent(0, 0xC00C, 0);
+    PRSIM_SendEvent(0, 0xC00C, 9);
     PRSIM_SendEvent(0, 0x4006, 0xD01D);
+    PRSIM_TurnCamera(0, 2);
     ASSERT_TRUE(h.WaitFor([&] {
         return h.Received("Camera release button pressed").size() == 1 &&
-               h.Received("Camera changed by UI").size() == 2;
+               h.Received("Camera changed by UI").size() == 2 &&
+               h.Received("AndleChanged").size() == 1;
     }));
-    EXPECT_EQ(h.Received("Camera release button pressed")[0].window, h.ButtonsWindow());
-    EXPECT_EQ(h.Received("Camera changed by UI")[0].window, h.HostWindow());
+    h.Pump(50);
+    struct Expected {
+        const char* message;
+        std::size_t count;
+        HWND window;
+        WPARAM wParam;
+    };
+    const Expected expected[] = {
+        {"Camera release button pressed", 1, h.ButtonsWindow(), 0},
+        {"Camera changed by UI", 2, h.HostWindow(), 0},
+        {"AndleChanged", 1, h.ButtonsWindow(), 2},
+        {"Camera going to shutdown", 0, nullptr, 0},
+    };
+    for (const Expected& e : expected) {
+        const std::vector<ReceivedMessage> got = h.Received(e.message);
+        ASSERT_EQ(got.size(), e.count) << e.message;
+        for (const ReceivedMessage& m : got) {
+            EXPECT_EQ(m.window, e.window) << e.message;
+            EXPECT_EQ(m.wParam, e.wParam) << e.message;
+            EXPECT_EQ(m.lParam, 0) << e.message;
+        }
+    }
 }
 
 TEST(CanonDriverSession, AngleEventWithAutomaticOrientationTurnsThePreview) {
