@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -74,7 +75,10 @@ DriverHarness::DriverHarness(const std::string& scenario, const std::string& mod
     buttons_ = RegisterHostWindow(buttonsWidget_, &RecordingProc);
     hostWidget_->show();
 
-    PRSIM_LoadScenarioText(scenario.c_str());
+    // A scenario the simulator refuses would leave the previous cameras in place.
+    if (PRSIM_LoadScenarioText(scenario.c_str()) != 0) {
+        ADD_FAILURE() << "scenario refused: " << PRSIM_LastError();
+    }
     module_ = LoadLibraryA(module.c_str());
     if (module_ == nullptr) return;
     exports_ = lensport::BindDriverExports(
