@@ -74,7 +74,8 @@ void CanonCamera::Build() {
     Settings().angleCode = parameters_.ReadAngle(camera_.load(), 0);
 }
 
-// A first start that fails is retried once after finishing the SDK.
+// A first start that fails is retried once after finishing the SDK. A restart that
+// works is a started SDK like any other, so the camera is opened after it too.
 bool CanonCamera::StartSdk(PrError* failure) {
     if (PR_StartSDK() == PR_OK) return true;
     PrError error = PR_FinishSDK();

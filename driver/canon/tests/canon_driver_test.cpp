@@ -116,6 +116,43 @@ TEST(CanonDriverExports, CameraListNumbersCamerasFrom25500AndKeepsTheirNames) {
     EXPECT_EQ(again->last - again->first, 2);
 }
 
+std::string Cameras(int count) {
+    std::string scenario;
+    for (int i = 0; i < count; ++i)
+        scenario += "[camera]\nmodel = PowerShot " + std::to_string(i) + "\n";
+    return scenario;
+}
+
+TEST(CanonDriverExports, CameraListGrowsPastTenCameras) {
+    DriverHarness h(Cameras(12));
+    const lensport::CameraList* list = h.Driver().GenerateCameraList();
+    ASSERT_EQ(list->last - list->first, 12);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_EQ(list->first[i].id, 25500 + i);
+        EXPECT_EQ(std::string(list->first[i].name), "PowerShot " + std::to_string(i));
+    }
+}
+
+TEST(CanonDriverExports, RefusedStartOrListEmptiesTheEarlierList) {
+    for (const char* function : {"PR_StartSDK", "PR_GetDeviceList"}) {
+        DriverHarness h(kTwoCameras);
+        ASSERT_EQ(h.Driver().GenerateCameraList()->last - h.Driver().GenerateCameraList()->first,
+                  2);
+        PRSIM_FailNextCall(function, 0x01000071u);
+        const lensport::CameraList* list = h.Driver().GenerateCameraList();
+        EXPECT_EQ(list->first, list->last) << function;
+        EXPECT_EQ(h.ErrorsLog(), "") << function;
+    }
+}
+
+// Opening asks once with room for 18 devices; more is a failure with the SDK's code.
+TEST(CanonDriverBuild, OpeningDoesNotAskAgainForALargerDeviceList) {
+    DriverHarness h(Cameras(19));
+    ASSERT_NE(h.Create(), nullptr);
+    EXPECT_EQ(Profile(h.HostIni(), "LibError", "InitError"), "ErrorCode1:0x01000063");
+    EXPECT_EQ(h.Driver().CameraIsOnline(), 0);
+}
+
 TEST(CanonDriverExports, CameraListIsEmptyWithoutACamera) {
     DriverHarness h(kNoCamera);
     const lensport::CameraList* list = h.Driver().GenerateCameraList();
