@@ -244,10 +244,9 @@ void CanonCamera::HandleEvent(const void* record) {
         lensport::PostDriverMessage(s.buttonsHandle, DriverMessage::ReleaseButtonPressed, 0, 0);
         break;
     case PR_EVENT_ANGLE_CHANGED:
-        s.angleCode = static_cast<int>(event.parameter);
+        s.CameraTurned(static_cast<int>(event.parameter));
         lensport::PostDriverMessage(s.buttonsHandle, DriverMessage::AngleChanged, event.parameter,
                                     0);
-        if (s.autoOrientation) s.ApplyOrientation(1);
         break;
     default:
         break;
